@@ -1,0 +1,27 @@
+#pragma once
+// The one user-visible error channel: a topmost OK box titled "Error", centred on the
+// main window once that exists. Texts are Shift-JIS byte strings.
+#include <functional>
+#include <string>
+
+void ShowErrorBox(const std::string& text);
+
+// Where boxes go instead of the screen: tests capture the exact bytes, tools print them.
+// An empty sink restores the platform's box (Windows) or standard error (elsewhere).
+using ErrorBoxSink = std::function<void(const std::string& text)>;
+ErrorBoxSink setErrorBoxSink(ErrorBoxSink sink);
+
+// Outer rectangles in screen coordinates.
+struct ScreenRect {
+  int left, top, right, bottom;
+};
+struct BoxPlacement {
+  bool move;  // false: leave the box where the system put it
+  int x, y;
+};
+// A box is centred on a main window larger than 320 x 240 (int division truncating
+// toward zero); on a smaller one it stays where it is.
+BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box);
+
+// The platform's own box (message box on Windows, standard error elsewhere).
+void showPlatformErrorBox(const std::string& text);

@@ -1,0 +1,172 @@
+#include "pack/packed_data_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "image/aligned_alloc.h"
+#include "launcher/error_box.h"
+#include "launcher/numbers.h"
+#include "pack/name_key.h"
+#include "pack/packed_format.h"
+
+PackedDataFile packedData;
+
+namespace {
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+bool seekTo(FILE* f, uint64_t position) {
+#ifdef _WIN32
+  fpos_t pos = fpos_t(position);
+  return fsetpos(f, &pos) == 0;
+#else
+  return fseeko(f, off_t(position), SEEK_SET) == 0;
+#endif
+}
+
+// Length of an open file, positioned back at its start; -1 when it can't be told.
+int64_t fileLength(FILE* f) {
+  if (std::fseek(f, 0, SEEK_END) != 0) return -1;
+#ifdef _WIN32
+  fpos_t pos;
+  if (fgetpos(f, &pos) != 0) return -1;
+  const int64_t length = int64_t(pos);
+#else
+  const int64_t length = int64_t(ftello(f));
+#endif
+  std::rewind(f);
+  return length;
+}
+
+std::string errorText() { return std::strerror(errno); }
+
+void reportOpenFailure(const char* name, uint64_t key, const char* which) {
+  ShowErrorBox(std::string(name) + ":" + formatBase32(key) + " " + errorText() + which);
+}
+
+}  // namespace
+
+void openIndex(const char* path) {
+  const std::size_t pathLength = std::strlen(path);
+  if (pathLength >= sizeof(ArchiveEntry::archivePath)) return;
+  File file(std::fopen(path, "rb"));
+  if (!file) return;
+
+  uint8_t word[4];
+  uint32_t extraMask = 0, count = 0;
+  if (std::fread(word, 1, 4, file.get()) == 4) {
+    uint32_t first = packed::load32(word);
+    uint32_t countMask = packed::kPlainCountMask;
+    if (first == packed::kMagic) {
+      extraMask = packed::kMagicCountMask;
+      countMask = packed::kMagicCountMask;
+      first = std::fread(word, 1, 4, file.get()) == 4 ? packed::load32(word) : countMask;
+    }
+    count = first ^ countMask;
+  }
+
+  // Entries are read a block at a time; a short read ends the index.
+  constexpr uint32_t kBlockEntries = 512;
+  uint8_t block[kBlockEntries * packed::kEntryBytes];
+  while (count > 0) {
+    const uint32_t want = count < kBlockEntries ? count : kBlockEntries;
+    const std::size_t got = std::fread(block, packed::kEntryBytes, want, file.get());
+    for (std::size_t i = 0; i < got; ++i) {
+      const uint8_t* e = block + i * packed::kEntryBytes;
+      const uint64_t key = packed::load64(e);
+      const uint32_t keyLow = uint32_t(key);
+      ArchiveEntry& entry = packedData.index[key];
+      std::memcpy(entry.archivePath, path, pathLength + 1);
+      entry.scrambled = uint8_t(e[8] ^ uint8_t(key));
+      entry.offset = packed::load32(e + 9) ^ keyLow ^ extraMask;
+      entry.size = packed::load32(e + 13) ^ keyLow;
+      entry.reserved = packed::load32(e + 17) ^ keyLow;
+    }
+    if (got < want) break;
+    count -= want;
+  }
+  packedData.indexLoaded = true;
+}
+
+FILE* openEntry(const char* name, uint32_t* size, uint64_t* key) {
+  *key = nameKey(name);
+  if (packedData.indexLoaded) {
+    const auto found = packedData.index.find(*key);
+    if (found != packedData.index.end()) {
+      const ArchiveEntry& entry = found->second;
+      File file(std::fopen(entry.archivePath, "rb"));
+      if (!file) {
+        reportOpenFailure(name, *key, "(loadFile1)");
+        return nullptr;
+      }
+      const std::size_t length = std::strlen(name);
+      *size = entry.size ^ packed::sizeNameByte(name, length);
+      seekTo(file.get(), entry.offset ^ packed::offsetNameByte(name, length));
+      return file.release();
+    }
+  }
+  File file(std::fopen(name, "rb"));
+  if (!file) {
+    reportOpenFailure(name, *key, "(loadFile0)");
+    return nullptr;
+  }
+  const int64_t length = fileLength(file.get());
+  *size = length < 0 ? 0 : length > int64_t(UINT32_MAX) ? UINT32_MAX : uint32_t(length);
+  *key = 0;
+  return file.release();
+}
+
+int loadFile(const char* name, uint8_t** buffer, uint32_t* size, uint32_t* capacity) {
+  const uint32_t requested = *size;
+  uint64_t key = 0;
+  File file(openEntry(name, size, &key));
+  if (!file) {
+    const int saved = errno;  // keep the same error text as the first box
+    ShowErrorBox(std::string(name) + " " + errorText() + "(loadFile)");
+    errno = saved;
+    return 0;
+  }
+  if (requested != 0) *size = requested;
+
+  if (*capacity < *size) {
+    alignedFree(*buffer);
+    *buffer = static_cast<uint8_t*>(alignedAlloc(std::size_t(*size) + 1));
+    *capacity = *buffer ? *size : 0;
+  }
+  if (!*buffer) {
+    *capacity = 0;
+    ShowErrorBox(std::string(name) + " メモリを確保出来ませんでした(loadFile)" +
+                 formatDecimal(*size));
+    return 0;
+  }
+
+  // An entry that reaches past the end of its file reads short: the missing tail is
+  // zeroed rather than left holding an earlier resource's bytes.
+  const std::size_t got = std::fread(*buffer, 1, *size, file.get());
+  if (got < *size) std::memset(*buffer + got, 0, *size - got);
+  file.reset();
+
+  if (key == 0) return 1;
+  const auto found = packedData.index.find(key);
+  if (found == packedData.index.end() || found->second.scrambled == 0) return 1;
+  const std::size_t length = std::strlen(name);
+  packed::scramble(*buffer, *size, 0, *size, name, length);
+  return 1;
+}
+
+int loadFileToScratch(const char* name, uint32_t* size) {
+  *size = 0;
+  return loadFile(name, &packedData.scratch.data, size, &packedData.scratch.capacity);
+}
+
+void clearIndex() { packedData.index.clear(); }
+
+void resetPackedDataFile() {
+  packedData.index.clear();
+  packedData.indexLoaded = false;
+}

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs everything the builds and tests need on a fresh Debian 12 machine.
+# Safe to run again: apt skips what is already there.
+set -euo pipefail
+
+need_root() { if [ "$(id -u)" -ne 0 ]; then echo "setup: run as root (apt installs)" >&2; exit 1; fi; }
+
+PACKAGES=(
+  # native toolchain and libraries
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev libpng-dev libjpeg62-turbo-dev libboost-dev
+  # Windows cross builds
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 libz-mingw-w64-dev nasm dpkg-dev
+  # running the Windows program
+  wine64 fonts-wine xvfb imagemagick xdotool locales fonts-ipafont-gothic
+  libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1 libxfixes3
+  # peers for benchmarks and independent readers in tests
+  libmagickcore-6.q16-dev libpixman-1-dev python3
+)
+
+need_root
+export DEBIAN_FRONTEND=noninteractive
+
+# Source packages (libpng, libjpeg-turbo for Windows): main and updates suites only.
+if [ ! -f /etc/apt/sources.list.d/debian-src.sources ]; then
+  cat > /etc/apt/sources.list.d/debian-src.sources <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  stamp_update=1
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ] || [ -n "${stamp_update:-}" ]; then
+  apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Japanese locale, so that Wine runs with code page 932.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
+fi
+echo "setup: done"
