@@ -118,7 +118,7 @@ std::string writeDat(const std::filesystem::path& outPath, std::vector<PackItem>
   if (!out.file()) return outPath.u8string() + ": " + out.error();
   if (std::fwrite(index.data(), 1, index.size(), out.file()) != index.size())
     return std::string("write failed: ") + std::strerror(errno);
-  std::vector<uint8_t> buffer(std::size_t(4) << 20);
+  std::vector<uint8_t> buffer(std::size_t(1) << 20);
   for (const PackItem& item : items) {
     const std::string error = copyItem(out.file(), item, buffer);
     if (!error.empty()) return error;
