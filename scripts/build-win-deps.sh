@@ -7,7 +7,7 @@
 # Installs PREFIX_ROOT/ARCH/{include,lib/libpng16.a,lib/libjpeg.a}. zlib is Debian's
 # libz-mingw-w64-dev (static libz.a). Sources are fetched once into PREFIX_ROOT/src.
 # A stamp records what the libraries were built from (this script, the toolchain file, the
-# compiler, the source versions); when nothing changed a second run returns at once.
+# compiler, zlib's header, the source versions); when nothing changed a second run returns at once.
 #
 # The libraries are compiled with the default (win32 thread model) compilers and the
 # compiler's default i686 architecture (no SSE), so they run on XP-era processors;
@@ -74,7 +74,7 @@ png_dsc=$(latest_dsc libpng1.6)
 jpeg_dsc=$(latest_dsc libjpeg-turbo)
 
 want=$( {
-  sha256sum "$here/$(basename "$0")" "$toolchain" | cut -d' ' -f1
+  sha256sum "$here/$(basename "$0")" "$toolchain" "$sysroot/include/zlib.h" | cut -d' ' -f1
   "$triple-gcc" -v 2>&1 | tail -n 2
   nasm -v
   basename "$png_dsc"; basename "$jpeg_dsc"
