@@ -5,6 +5,10 @@ set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+# Plain i686 code (no MMX/SSE), whatever the compiler's default: the target includes
+# processors without SSE2. SIMD code is only ever chosen at run time.
+set(CMAKE_C_FLAGS_INIT "-march=i686 -mtune=generic")
+set(CMAKE_CXX_FLAGS_INIT "-march=i686 -mtune=generic")
 set(WIN_TRIPLE i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -102,12 +102,9 @@ run() {  # run COMMAND...: output goes to the log, shown only when the command f
   fi
 }
 
-common=(
-  -G Ninja
-  -DCMAKE_TOOLCHAIN_FILE="$toolchain"
-  -DCMAKE_BUILD_TYPE=Release
-  -DCMAKE_C_FLAGS="-D_WIN32_WINNT=$winver -DWINVER=$winver"
-)
+# The toolchain file supplies the architecture flags; CFLAGS adds to them.
+export CFLAGS="-D_WIN32_WINNT=$winver -DWINVER=$winver"
+common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release)
 
 # libjpeg-turbo: only the static library target, so no tools or tests are compiled;
 # its headers are copied by hand because its install rules want every program built.
