@@ -34,7 +34,7 @@ stamp=$prefix/.build-stamp
 jobs=$(nproc)
 sysroot=/usr/$triple
 
-for tool in "$triple-gcc" cmake ninja nasm dpkg-source apt-get flock; do
+for tool in "$triple-gcc-win32" cmake ninja nasm dpkg-source apt-get flock; do
   command -v "$tool" >/dev/null || { echo "build-win-deps: $tool not found (run scripts/setup.sh)" >&2; exit 1; }
 done
 [ -f "$sysroot/lib/libz.a" ] || { echo "build-win-deps: $sysroot/lib/libz.a missing (libz-mingw-w64-dev)" >&2; exit 1; }
@@ -75,7 +75,7 @@ jpeg_dsc=$(latest_dsc libjpeg-turbo)
 
 want=$( {
   sha256sum "$here/$(basename "$0")" "$toolchain" "$sysroot/include/zlib.h" | cut -d' ' -f1
-  "$triple-gcc" -v 2>&1 | tail -n 2
+  "$triple-gcc-win32" -v 2>&1 | tail -n 2
   nasm -v
   basename "$png_dsc"; basename "$jpeg_dsc"
 } | sha256sum | cut -d' ' -f1)
