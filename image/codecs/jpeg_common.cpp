@@ -18,9 +18,14 @@ int32_t jpegFindMarker(const uint8_t* data, int32_t size, uint8_t lo, uint8_t hi
     if (i + 1 >= size) return -1;
     const uint8_t marker = data[i + 1];
     if (marker >= lo && marker <= hi) return int32_t(i);
+    if (marker == 0xFF) {  // a fill byte before the marker
+      ++i;
+      continue;
+    }
     if (i + 3 >= size) return -1;
-    // Lands on the last byte of the segment; the next step looks at the byte after it.
-    i += (int64_t(data[i + 2]) << 8 | data[i + 3]) + 1;
+    // On to the byte after the segment. (Landing on its last byte instead would take a
+    // segment ending in 0xFF, as ICC profiles often do, for the start of a marker.)
+    i += (int64_t(data[i + 2]) << 8 | data[i + 3]) + 2;
   }
   return -1;
 }

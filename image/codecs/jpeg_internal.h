@@ -10,8 +10,8 @@
 #include "image/image.h"
 
 // Marker walk: from offset 2, the index of the first 0xFF followed by a marker byte in
-// [lo, hi], or -1. Other marker segments are stepped over by their length; every read
-// stays inside the data.
+// [lo, hi], or -1. Bytes other than 0xFF and fill bytes are passed one by one, other
+// marker segments stepped over by their length; every read stays inside the data.
 int32_t jpegFindMarker(const uint8_t* data, int32_t size, uint8_t lo, uint8_t hi);
 
 // Error manager with a recovery point: every libjpeg error prints the library's message

@@ -46,9 +46,9 @@ inline ImagePtr makePicture(int32_t width, int32_t height, int32_t bitDepth = 32
     for (int32_t x = 0; x < width; ++x) {
       const uint32_t b = uint32_t(x * 255 / (width > 1 ? width - 1 : 1));
       const uint32_t g = uint32_t(y * 255 / (height > 1 ? height - 1 : 1));
-      const uint32_t r = uint32_t((x + y) * 3) & 0xFF;
+      const uint32_t r = uint32_t((x + y) * 255 / (width + height));
       const bool hole = x > width / 4 && x < width / 2 && y > height / 4 && y < height / 2;
-      const uint32_t a = hole ? 0 : uint32_t((x * 7 + y * 3) & 0xFF);
+      const uint32_t a = hole ? 0 : 255 - uint32_t((x + 2 * y) * 200 / (width + 2 * height));
       image->pixels[size_t(y) * width + x] = a << 24 | r << 16 | g << 8 | b;
     }
   return image;
