@@ -260,6 +260,11 @@ TEST(PngSuite, CrashersAndTruncationsEndCleanly) {
   for (const auto& name : listPngs(testdata("png/testpngs/crashers"))) {
     SCOPED_TRACE(name);
     ImagePtr image = decode(readFile(testdata("png/testpngs/crashers/" + name)));
+    // Chunks claiming more bytes than the file has are refused before libpng sizes a
+    // buffer by them.
+    if (name.compare(0, 5, "huge_") == 0) {
+      EXPECT_FALSE(image);
+    }
     if (image) {
       EXPECT_EQ(image->pixelCount, image->width * image->height);
     }
