@@ -294,13 +294,14 @@ void OursJpegEncodeWithAlpha(benchmark::State& state) {
   state.counters["bytes"] = size;
 }
 
-// Collects each run's time so that main can print ours / bare.
+// Collects each run's CPU time (steadier than wall time on a shared machine) so that main
+// can print ours / bare.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> times;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const auto& run : runs)
-      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedCPUTime();
     ConsoleReporter::ReportRuns(runs);
   }
 };
@@ -330,11 +331,11 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n%-44s %12s %12s %8s\n", "pair (ours vs bare library)", "ours", "bare", "ratio");
+  std::printf("\n%-44s %12s %12s %8s\n", "pair (ours vs bare library), CPU time", "ours", "bare", "ratio");
   for (const auto& [ours, bare] : pairs) {
     const auto a = reporter.times.find(ours), b = reporter.times.find(bare);
     if (a == reporter.times.end() || b == reporter.times.end()) continue;
-    std::printf("%-44s %12.0f %12.0f %8.3f\n", ours.c_str(), a->second, b->second, a->second / b->second);
+    std::printf("%-44s %12.3g %12.3g %8.3f\n", ours.c_str(), a->second, b->second, a->second / b->second);
   }
   benchmark::Shutdown();
   return 0;
