@@ -76,7 +76,7 @@ int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opa
     if (opacity == 0) return;
     for (int32_t i = 0; i < n; ++i) {
 #ifdef __SSE2__
-      if (Mode::kNormal) {
+      if constexpr (Mode::kNormal) {
         while (i + 4 <= n && normalOverOpaque4(to + i, from + i, full, opacity)) i += 4;
         if (i == n) break;
       }
@@ -96,6 +96,10 @@ int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opa
         for (int k = 0; k < 24; k += 8)
           out |= mode.overOpaque(channel(dp, k), channel(sp, k), as) << k;
         to[i] = out;
+        continue;
+      }
+      if constexpr (Mode::kNormal) {
+        to[i] = mode.translucentPixel(dp, sp, as, ad);
         continue;
       }
       if (as == 0) continue;
@@ -133,10 +137,18 @@ struct NormalMode {
     return {A, t.overWeight[A * 256 + as]};
   }
   uint32_t general(uint32_t d, uint32_t s, const Weights& w) const {
-    // (s - d) * w may be negative; >> 8 rounds it down, as the arithmetic shift does.
-    const int32_t diff = (int32_t(s) - int32_t(d)) * w.w;
-    const int32_t step = diff >= 0 ? diff / 256 : -((-diff + 255) / 256);
-    return uint32_t(int32_t(d) + step);
+    // (s - d) * w may be negative: >> 8 rounds down (arithmetic shift on every target).
+    return uint32_t(int32_t(d) + (((int32_t(s) - int32_t(d)) * w.w) >> 8));
+  }
+  // A destination alpha below 255, without branches on the alphas. The general rule also
+  // gives the unchanged pixel for as = 0 (weight 0, alpha ad); the cases ad = 0 and
+  // as = 255 take the source colour with alpha as.
+  uint32_t translucentPixel(uint32_t dp, uint32_t sp, uint32_t as, uint32_t ad) const {
+    const Weights w = weights(as, ad);
+    uint32_t out = w.alpha << 24;
+    for (int k = 0; k < 24; k += 8) out |= general(channel(dp, k), channel(sp, k), w) << k;
+    const uint32_t source = (sp & 0xFFFFFFu) | as << 24;
+    return (as != 0 && (ad == 0 || as == 255)) ? source : out;
   }
 };
 
