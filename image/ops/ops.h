@@ -14,8 +14,10 @@
 // left/top become x/y.
 int ImageCut(Image** dst, const Image* src, int32_t x, int32_t y, int32_t w, int32_t h);
 
-// Rotates src by angle degrees (counter-clockwise as seen on screen) about its centre and
-// scales it by scale (0 means 1); the result is sized to hold the whole rotated picture.
+// Rotates src by angle degrees (clockwise as seen on screen) about its centre and scales it
+// by scale (0 means 1); the result is sized to hold the whole rotated picture. A scale that
+// leaves no pixels (negative or too small) or a size beyond int32 is refused like a
+// failed allocation, and *dst is then null.
 int ImageRotateNearest(Image** dst, const Image* src, double angle, double scale);
 int ImageRotateBilinear(Image** dst, const Image* src, double angle, double scale);
 
