@@ -74,10 +74,17 @@ int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opa
   const bool full = opacity >= 256;
   return placeRows(dst, src, x, y, [&](uint32_t* to, const uint32_t* from, int32_t n) {
     if (opacity == 0) return;
+    int32_t vectorEnd = 0;  // pixels before it are done or taken one by one
     for (int32_t i = 0; i < n; ++i) {
 #ifdef __SSE2__
       if constexpr (Mode::kNormal) {
-        while (i + 4 <= n && normalOverOpaque4(to + i, from + i, full, opacity)) i += 4;
+        // Groups of four; a group with a translucent destination pixel goes one by one (and
+        // the next probe starts past it, never overlapping a pixel just stored).
+        while (i >= vectorEnd && i + 4 <= n) {
+          vectorEnd = i + 4;
+          if (!normalOverOpaque4(to + i, from + i, full, opacity)) break;
+          i += 4;
+        }
         if (i == n) break;
       }
 #endif
@@ -145,10 +152,15 @@ struct NormalMode {
   // as = 255 take the source colour with alpha as.
   uint32_t translucentPixel(uint32_t dp, uint32_t sp, uint32_t as, uint32_t ad) const {
     const Weights w = weights(as, ad);
-    uint32_t out = w.alpha << 24;
-    for (int k = 0; k < 24; k += 8) out |= general(channel(dp, k), channel(sp, k), w) << k;
+    // d + ((s - d) * w >> 8) equals (d * (256 - w) + s * w) >> 8, which never exceeds 16 bits;
+    // so two channels share one product (blue with red, green with alpha).
+    const uint32_t ws = uint32_t(w.w), wd = 256 - ws;
+    const uint32_t br = (((dp & 0x00FF00FFu) * wd + (sp & 0x00FF00FFu) * ws) >> 8) & 0x00FF00FFu;
+    const uint32_t g = (((dp >> 8) & 0xFFu) * wd + ((sp >> 8) & 0xFFu) * ws) & 0xFF00u;
+    const uint32_t out = w.alpha << 24 | br | g;
     const uint32_t source = (sp & 0xFFFFFFu) | as << 24;
-    return (as != 0 && (ad == 0 || as == 255)) ? source : out;
+    const uint32_t take = 0u - uint32_t((as != 0) & ((ad == 0) | (as == 255)));  // all ones or 0
+    return (source & take) | (out & ~take);
   }
 };
 

@@ -36,8 +36,9 @@ extern const ImageComposeFunction ImageComposeFunctions[3];
 
 // ---- Blend: src over dst at (x, y) in one of 22 numbered modes. opacity 256 or more is
 // full, 1-255 scales src's alpha by opacity / 256, 0 changes nothing.
-typedef int (*ImageBlendFunction)(Image* dst, const Image* src, int32_t x, int32_t y,
-                                  uint32_t opacity);
+// The shape of every blend operation, and a pointer to one.
+typedef int ImageBlend(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opacity);
+typedef ImageBlend* ImageBlendFunction;
 
 constexpr int kBlendModeCount = 22;
 // Index = mode number; mode 11 is the same operation as mode 2.
