@@ -40,14 +40,12 @@ int placeRows(Image* dst, const Image* src, int32_t x, int32_t y, RowOp op) {
 }
 
 #ifdef __SSE2__
-// Mode 1 over four opaque destination pixels at once: the same mix(s, d, as) in 16-bit
-// lanes (every intermediate fits: s * as + d * (255 - as) + 1 <= 65026), bit for bit the
-// scalar result. False, with nothing written, unless all four destination alphas are 255.
-inline bool normalOverOpaque4(uint32_t* to, const uint32_t* from, bool full, uint32_t opacity) {
-  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
-  const __m128i alphaBits = _mm_set1_epi32(int32_t(0xFF000000u));
-  if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alphaBits), alphaBits)) != 0xFFFF) return false;
-  const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+// Mode 1 on four pixels at once, bit for bit the scalar rules: destination pixels of
+// alpha 255 take mix(s, d, as), the others NormalMode::translucentPixel.
+inline __m128i alphaMask() { return _mm_set1_epi32(int32_t(0xFF000000u)); }
+
+// mix(s, d, as) in 16-bit lanes; every intermediate fits: s * as + d * (255 - as) + 1 <= 65026.
+inline __m128i normalOverOpaque4(__m128i s, __m128i d, bool full, uint32_t opacity) {
   const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
   const __m128i one = _mm_set1_epi16(1), c257 = _mm_set1_epi16(257);
   __m128i halves[2];
@@ -60,9 +58,57 @@ inline bool normalOverOpaque4(uint32_t* to, const uint32_t* from, bool full, uin
         _mm_add_epi16(_mm_mullo_epi16(sw, a), _mm_mullo_epi16(dw, _mm_sub_epi16(c255, a))), one);
     halves[h] = _mm_mulhi_epu16(sum, c257);
   }
-  const __m128i out = _mm_or_si128(_mm_packus_epi16(halves[0], halves[1]), alphaBits);
+  return _mm_or_si128(_mm_packus_epi16(halves[0], halves[1]), alphaMask());
+}
+
+// The translucent rule: weights from the tables one pixel at a time, the channels
+// (d * (256 - w) + s * w) >> 8 in 16-bit lanes (at most 65280).
+inline __m128i normalOverTranslucent4(const uint32_t* to, const uint32_t* from, __m128i s, __m128i d,
+                                      bool full, uint32_t opacity, const ops::BlendTables& t) {
+  alignas(16) uint32_t alpha[4], source[4], take[4];
+  int16_t w[4];
+  for (int p = 0; p < 4; ++p) {
+    const uint32_t sp = from[p];
+    const uint32_t as = full ? sp >> 24 : (opacity * (sp >> 24)) >> 8, ad = to[p] >> 24;
+    const uint32_t A = t.overAlpha[as * 256 + ad];
+    w[p] = int16_t(t.overWeight[A * 256 + as]);
+    alpha[p] = A << 24;
+    source[p] = (sp & 0xFFFFFFu) | as << 24;
+    take[p] = 0u - uint32_t((as != 0) & ((ad == 0) | (as == 255)));
+  }
+  const __m128i zero = _mm_setzero_si128(), c256 = _mm_set1_epi16(256);
+  __m128i halves[2];
+  for (int h = 0; h < 2; ++h) {
+    const __m128i sw = h ? _mm_unpackhi_epi8(s, zero) : _mm_unpacklo_epi8(s, zero);
+    const __m128i dw = h ? _mm_unpackhi_epi8(d, zero) : _mm_unpacklo_epi8(d, zero);
+    const int16_t w0 = w[2 * h], w1 = w[2 * h + 1];
+    const __m128i ws = _mm_setr_epi16(w0, w0, w0, w0, w1, w1, w1, w1);
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(dw, _mm_sub_epi16(c256, ws)), _mm_mullo_epi16(sw, ws));
+    halves[h] = _mm_srli_epi16(sum, 8);
+  }
+  const __m128i blended = _mm_or_si128(_mm_andnot_si128(alphaMask(), _mm_packus_epi16(halves[0], halves[1])),
+                                       _mm_load_si128(reinterpret_cast<const __m128i*>(alpha)));
+  const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(take));
+  return _mm_or_si128(_mm_and_si128(mask, _mm_load_si128(reinterpret_cast<const __m128i*>(source))),
+                      _mm_andnot_si128(mask, blended));
+}
+
+inline void normalOver4(uint32_t* to, const uint32_t* from, bool full, uint32_t opacity,
+                        const ops::BlendTables& t) {
+  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to));
+  const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  const __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(d, alphaMask()), alphaMask());
+  const int kinds = _mm_movemask_epi8(opaque);
+  __m128i out;
+  if (kinds == 0xFFFF) {
+    out = normalOverOpaque4(s, d, full, opacity);
+  } else {
+    out = normalOverTranslucent4(to, from, s, d, full, opacity, t);
+    if (kinds != 0)
+      out = _mm_or_si128(_mm_and_si128(opaque, normalOverOpaque4(s, d, full, opacity)),
+                         _mm_andnot_si128(opaque, out));
+  }
   _mm_storeu_si128(reinterpret_cast<__m128i*>(to), out);
-  return true;
 }
 #endif
 
@@ -72,22 +118,18 @@ template <class Mode>
 int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opacity,
                 const Mode& mode) {
   const bool full = opacity >= 256;
+  // Four at a time reads ahead of the pixels it writes; an image blended onto itself keeps
+  // the strict left-to-right order of the scalar loop.
+  const bool vector = !dst || !src || dst->pixels != src->pixels;
   return placeRows(dst, src, x, y, [&](uint32_t* to, const uint32_t* from, int32_t n) {
     if (opacity == 0) return;
-    int32_t vectorEnd = 0;  // pixels before it are done or taken one by one
-    for (int32_t i = 0; i < n; ++i) {
+    int32_t i = 0;
 #ifdef __SSE2__
-      if constexpr (Mode::kNormal) {
-        // Groups of four; a group with a translucent destination pixel goes one by one (and
-        // the next probe starts past it, never overlapping a pixel just stored).
-        while (i >= vectorEnd && i + 4 <= n) {
-          vectorEnd = i + 4;
-          if (!normalOverOpaque4(to + i, from + i, full, opacity)) break;
-          i += 4;
-        }
-        if (i == n) break;
-      }
+    if constexpr (Mode::kNormal)
+      if (vector)
+        for (; i + 4 <= n; i += 4) normalOver4(to + i, from + i, full, opacity, mode.t);
 #endif
+    for (; i < n; ++i) {
       const uint32_t sp = from[i];
       uint32_t as = sp >> 24;
       if (!full) {

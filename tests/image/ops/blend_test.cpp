@@ -82,11 +82,13 @@ bool expectedPixel(int mode, uint32_t sp, uint32_t dp, uint32_t opacity, uint32_
   return ::testing::AssertionSuccess();
 }
 
-// Source alpha = column, destination alpha = row: all 65536 alpha pairs, random colours.
-void checkAgainstReference(int mode, uint32_t opacity, uint32_t seed) {
+// All 65536 alpha pairs with random colours: source alpha = column and destination alpha =
+// row, or (transposed) the other way round, so that neighbouring destination pixels differ.
+void checkAgainstReference(int mode, uint32_t opacity, uint32_t seed, bool transposed = false) {
   std::mt19937 rng(seed);
-  Owned src(makeImage(256, 256, [&](int32_t x, int32_t) { return (rng() & 0xFFFFFFu) | uint32_t(x) << 24; }));
-  Owned dst(makeImage(256, 256, [&](int32_t, int32_t y) { return (rng() & 0xFFFFFFu) | uint32_t(y) << 24; }));
+  auto alpha = [&](int32_t x, int32_t y, bool source) { return uint32_t(source != transposed ? x : y) << 24; };
+  Owned src(makeImage(256, 256, [&](int32_t x, int32_t y) { return (rng() & 0xFFFFFFu) | alpha(x, y, true); }));
+  Owned dst(makeImage(256, 256, [&](int32_t x, int32_t y) { return (rng() & 0xFFFFFFu) | alpha(x, y, false); }));
   const std::string before = pixelsOf(dst.get());
   const uint32_t* old = reinterpret_cast<const uint32_t*>(before.data());
   ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
@@ -109,7 +111,33 @@ TEST(ImageBlend, EveryModeMatchesItsFormulaForEveryAlphaPair) {
     checkAgainstReference(mode, 256, 100 + mode);
     checkAgainstReference(mode, 1000, 200 + mode);
     checkAgainstReference(mode, 1 + (mode * 37) % 255, 300 + mode);
+    checkAgainstReference(mode, 256, 400 + mode, true);
+    checkAgainstReference(mode, 1 + (mode * 53) % 255, 500 + mode, true);
   }
+}
+
+// Rows are blended several pixels at a time where the processor allows; a row of one pixel
+// takes the plain path. Both must agree bit for bit, also for mixed groups of opaque and
+// translucent destination pixels.
+TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
+  std::mt19937 rng(29);
+  auto anyAlpha = [&](int32_t, int32_t) {
+    const uint32_t kinds[4] = {0, 255, 1 + uint32_t(rng() % 254), uint32_t(rng() % 256)};
+    return (uint32_t(rng()) & 0xFFFFFFu) | kinds[rng() % 4] << 24;
+  };
+  Owned src(makeImage(67, 9, anyAlpha));
+  for (int mode = 1; mode < kBlendModeCount; ++mode)
+    for (uint32_t opacity : {256u, 100u}) {
+      Owned dst(makeImage(67, 9, anyAlpha));
+      const std::string before = pixelsOf(dst.get());
+      ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
+      for (int i = 0; i < dst->pixelCount; ++i) {
+        Owned one(solidImage(1, 1, reinterpret_cast<const uint32_t*>(before.data())[i]));
+        Owned sp(solidImage(1, 1, src->pixels[i]));
+        ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
+        ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " pixel " << i;
+      }
+    }
 }
 
 TEST(ImageBlend, ModeTableNamesAndSharedMode) {
@@ -209,6 +237,28 @@ TEST(ImageBlend, ReplaceCopiesOrScalesAlpha) {
   Owned opaque(solidImage(4, 4, 0xFF102030u));
   ASSERT_EQ(ImageBlendFunctions[0](dst.get(), opaque.get(), 0, 0, 128), 1);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(dst->pixels[i], 0x7F102030u);
+}
+
+TEST(ImageBlend, PlacedAtAnOffsetPairsTheRightPixels) {
+  std::mt19937 rng(28);
+  Owned src(randomImage(5, 4, rng));
+  for (int mode : {0, 1, 4, 16}) {
+    Owned dst(makeImage(6, 6, [&](int32_t, int32_t) { return uint32_t(rng()) | 0xFF000000u; }));
+    const std::string before = pixelsOf(dst.get());
+    const uint32_t* old = reinterpret_cast<const uint32_t*>(before.data());
+    ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), -2, 3, 256), 1);
+    for (int32_t y = 0; y < 6; ++y)
+      for (int32_t x = 0; x < 6; ++x) {
+        const int32_t sx = x + 2, sy = y - 3;
+        uint32_t want = old[y * 6 + x];
+        if (sx < 5 && sy >= 0) {
+          const uint32_t sp = src->pixels[sy * 5 + sx];
+          if (mode == 0) want = sp;
+          else expectedPixel(mode, sp, old[y * 6 + x], 256, &want);
+        }
+        EXPECT_TRUE(closeTo(dst->pixels[y * 6 + x], want)) << mode << " at " << x << "," << y;
+      }
+  }
 }
 
 TEST(ImageBlend, OpacityZeroChangesNothing) {
