@@ -122,13 +122,13 @@ int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opa
   const bool full = opacity >= 256;
   // Four at a time reads ahead of the pixels it writes; an image blended onto itself keeps
   // the strict left-to-right order of the scalar loop.
-  const bool vector = !dst || !src || dst->pixels != src->pixels;
+  [[maybe_unused]] const bool fourAtATime = !dst || !src || dst->pixels != src->pixels;
   return placeRows(dst, src, x, y, [&](uint32_t* to, const uint32_t* from, int32_t n) {
     if (opacity == 0) return;
     int32_t i = 0;
 #ifdef __SSE2__
     if constexpr (Mode::kNormal)
-      if (vector)
+      if (fourAtATime)
         for (; i + 4 <= n; i += 4) normalOver4(to + i, from + i, full, opacity, mode.t);
 #endif
     for (; i < n; ++i) {
