@@ -15,8 +15,11 @@ ResultImage::ResultImage(Image** dst, const Image* src, int64_t w, int64_t h) : 
     return;
   }
   Image* fresh = fits ? ImageCreate(int32_t(w), int32_t(h), src->bitDepth) : nullptr;
-  if (old == src && fresh) {
-    // Built apart; a same-sized source keeps its header as a reused result would.
+  if (old == src) {
+    // Built apart. When that fails the source stays where it is: a failed operation must not
+    // destroy the caller's only copy.
+    if (!fresh) return;
+    // A same-sized source keeps its header as a reused result would.
     if (old->width == w && old->height == h) {
       std::memcpy(fresh->name, old->name, sizeof fresh->name);
       fresh->left = old->left;

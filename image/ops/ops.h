@@ -7,7 +7,10 @@
 #include "image/image.h"
 
 // ---- Cut and rotate: the result goes to *dst, reused when it already has the wanted size
-// (header kept, pixels overwritten), otherwise replaced by a new image with src's bitDepth.
+// (header kept, pixels overwritten), otherwise replaced by a new image with src's bitDepth
+// and a zeroed header. When the new image can't be made, *dst is destroyed and left null.
+// *dst may be src itself: the result is then built apart and replaces it (kept as it was
+// when that fails).
 
 // Copies the w x h window whose top-left corner is (x, y) in src into *dst; parts of the
 // window outside src are transparent black. w <= 0 or h <= 0 take src's size. The result's
@@ -17,7 +20,7 @@ int ImageCut(Image** dst, const Image* src, int32_t x, int32_t y, int32_t w, int
 // Rotates src by angle degrees (clockwise as seen on screen) about its centre and scales it
 // by scale (0 means 1); the result is sized to hold the whole rotated picture. A scale that
 // leaves no pixels (negative or too small) or a size beyond int32 is refused like a
-// failed allocation, and *dst is then null.
+// failed allocation.
 int ImageRotateNearest(Image** dst, const Image* src, double angle, double scale);
 int ImageRotateBilinear(Image** dst, const Image* src, double angle, double scale);
 

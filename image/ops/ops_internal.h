@@ -41,7 +41,8 @@ inline bool placeOnto(int32_t tw, int32_t th, int32_t pw, int32_t ph, int32_t x,
 // The result image of CUT and ROT. *dst is reused when it has exactly w x h pixels;
 // otherwise it is destroyed and a new image with src's bitDepth and a zeroed header takes
 // its place. When *dst is src itself the result is built apart (src stays readable) and
-// swapped in by finish(). On failure *dst is null and image() is null.
+// swapped in by finish(). On failure image() is null and so is *dst, except when *dst is
+// src: then it is left as it was.
 class ResultImage {
  public:
   ResultImage(Image** dst, const Image* src, int64_t w, int64_t h);

@@ -185,6 +185,13 @@ TEST(ImageRotate, SizesThatCannotExistAreRefused) {
       EXPECT_EQ(out.get(), nullptr);
     }
   }
+  // The source as its own result: refused without losing it.
+  Owned self(solidImage(3, 3, 0xFF000000u));
+  Image* kept = self.get();
+  EXPECT_EQ(printed([&] { EXPECT_EQ(ImageRotateNearest(&self.p, self.get(), 0, -1), 0); }),
+            "-ROT: メモリを確保出来ませんでした\n");
+  EXPECT_EQ(self.get(), kept);
+  EXPECT_EQ(self->width, 3);
   Owned out;
   EXPECT_EQ(printed([&] { EXPECT_EQ(ImageRotateBilinear(&out.p, src.get(), NAN, 0), 0); }),
             "-ROT: メモリを確保出来ませんでした\n");
