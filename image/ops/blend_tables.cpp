@@ -79,7 +79,7 @@ const BlendModeInfo kBlendModes[kBlendModeCount] = {
     {15, "hard-light", hardLight},    // s <= 1/2: 2ds, else screen(d, 2s - 1)
     {16, "soft-light", softLight},    // the W3C compositing form
     {17, "vivid-light", vividLight},  // s <= 1/2: color-burn(d, 2s), else color-dodge(d, 2s - 1)
-    {18, "linear-light", linearLight},// d + 2s - 1, clamped
+    {18, "linear-light", linearLight},  // d + 2s - 1, clamped
     {19, "pin-light", pinLight},      // s <= 1/2: min(d, 2s), else max(d, 2s - 1)
     {20, "hard-mix", hardMix},        // d + s >= 1 ? 1 : 0
     {21, "divide", divide},           // d / s, clamped
