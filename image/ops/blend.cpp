@@ -64,35 +64,39 @@ inline __m128i normalOverOpaque4(__m128i s, __m128i d, bool full, uint32_t opaci
 }
 
 // The translucent rule: weights from the tables one pixel at a time, the channels
-// (d * (256 - w) + s * w) >> 8 in 16-bit lanes (at most 65280).
+// (d * (256 - w) + s * w) >> 8 in 16-bit lanes (at most 65280). Vectors are built from
+// registers, not from small stores, which a wide load could not take over.
 inline __m128i normalOverTranslucent4(const uint32_t* to, const uint32_t* from, __m128i s, __m128i d,
                                       bool full, uint32_t opacity, const ops::BlendTables& t) {
-  alignas(16) uint32_t alpha[4], source[4], take[4];
-  int16_t w[4];
+  uint32_t A[4], w[4];
   for (int p = 0; p < 4; ++p) {
-    const uint32_t sp = from[p];
-    const uint32_t as = full ? sp >> 24 : (opacity * (sp >> 24)) >> 8, ad = to[p] >> 24;
-    const uint32_t A = t.overAlpha[as * 256 + ad];
-    w[p] = int16_t(t.overWeight[A * 256 + as]);
-    alpha[p] = A << 24;
-    source[p] = (sp & 0xFFFFFFu) | as << 24;
-    take[p] = 0u - uint32_t((as != 0) & ((ad == 0) | (as == 255)));
+    const uint32_t as = full ? from[p] >> 24 : (opacity * (from[p] >> 24)) >> 8, ad = to[p] >> 24;
+    A[p] = t.overAlpha[as * 256 + ad];
+    w[p] = t.overWeight[A[p] * 256 + as];
   }
-  const __m128i zero = _mm_setzero_si128(), c256 = _mm_set1_epi16(256);
+  // Effective source alpha per lane: as * opacity fits the low 16 bits of each 32-bit lane.
+  __m128i as = _mm_srli_epi32(s, 24);
+  if (!full) as = _mm_srli_epi32(_mm_mullo_epi16(as, _mm_set1_epi32(int32_t(opacity))), 8);
+  const __m128i ad = _mm_srli_epi32(d, 24), zero = _mm_setzero_si128();
+  const __m128i take = _mm_andnot_si128(
+      _mm_cmpeq_epi32(as, zero),
+      _mm_or_si128(_mm_cmpeq_epi32(ad, zero), _mm_cmpeq_epi32(as, _mm_set1_epi32(255))));
+  const __m128i source = _mm_or_si128(_mm_andnot_si128(alphaMask(), s), _mm_slli_epi32(as, 24));
+  const __m128i c256 = _mm_set1_epi16(256);
   __m128i halves[2];
   for (int h = 0; h < 2; ++h) {
     const __m128i sw = h ? _mm_unpackhi_epi8(s, zero) : _mm_unpacklo_epi8(s, zero);
     const __m128i dw = h ? _mm_unpackhi_epi8(d, zero) : _mm_unpacklo_epi8(d, zero);
-    const int16_t w0 = w[2 * h], w1 = w[2 * h + 1];
+    const int16_t w0 = int16_t(w[2 * h]), w1 = int16_t(w[2 * h + 1]);
     const __m128i ws = _mm_setr_epi16(w0, w0, w0, w0, w1, w1, w1, w1);
     const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(dw, _mm_sub_epi16(c256, ws)), _mm_mullo_epi16(sw, ws));
     halves[h] = _mm_srli_epi16(sum, 8);
   }
-  const __m128i blended = _mm_or_si128(_mm_andnot_si128(alphaMask(), _mm_packus_epi16(halves[0], halves[1])),
-                                       _mm_load_si128(reinterpret_cast<const __m128i*>(alpha)));
-  const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(take));
-  return _mm_or_si128(_mm_and_si128(mask, _mm_load_si128(reinterpret_cast<const __m128i*>(source))),
-                      _mm_andnot_si128(mask, blended));
+  const __m128i alpha = _mm_setr_epi32(int32_t(A[0] << 24), int32_t(A[1] << 24), int32_t(A[2] << 24),
+                                       int32_t(A[3] << 24));
+  const __m128i blended =
+      _mm_or_si128(_mm_andnot_si128(alphaMask(), _mm_packus_epi16(halves[0], halves[1])), alpha);
+  return _mm_or_si128(_mm_and_si128(take, source), _mm_andnot_si128(take, blended));
 }
 
 inline void normalOver4(uint32_t* to, const uint32_t* from, bool full, uint32_t opacity,
