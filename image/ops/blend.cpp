@@ -118,8 +118,8 @@ inline void normalOver4(uint32_t* to, const uint32_t* from, bool full, uint32_t 
 }
 #endif
 
-// Modes 1-21: the effective source alpha and the cases shared by all of them; Mode supplies
-// the colour of the three partly covered cases.
+// Modes 1-21: the effective source alpha and the opaque-destination case shared by all of
+// them; Mode supplies its channel rule there (overOpaque) and the translucent cases.
 template <class Mode>
 int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opacity,
                 const Mode& mode) {
@@ -176,8 +176,8 @@ struct NormalMode {
   // (weight 0, alpha ad); the cases ad = 0 and as = 255 take the source colour with alpha as.
   uint32_t translucentPixel(uint32_t dp, uint32_t sp, uint32_t as, uint32_t ad) const {
     const Weights w = weights(as, ad);
-    // d + ((s - d) * w >> 8) equals (d * (256 - w) + s * w) >> 8, which never exceeds 16 bits;
-    // so two channels share one product (blue with red, green with alpha).
+    // d + ((s - d) * w >> 8) equals (d * (256 - w) + s * w) >> 8, whose sum never exceeds
+    // 16 bits; so blue and red share one product.
     const uint32_t ws = uint32_t(w.w), wd = 256 - ws;
     const uint32_t br = (((dp & 0x00FF00FFu) * wd + (sp & 0x00FF00FFu) * ws) >> 8) & 0x00FF00FFu;
     const uint32_t g = (((dp >> 8) & 0xFFu) * wd + ((sp >> 8) & 0xFFu) * ws) & 0xFF00u;
