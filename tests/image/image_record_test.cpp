@@ -74,3 +74,18 @@ TEST(ImageLoad, TgaProbeConditions) {
   const uint8_t gi[20] = {0x47, 0x49, 2};
   EXPECT_FALSE(ImageLooksLikeTga(gi, sizeof gi));
 }
+
+TEST(ImageLoad, FormatNames) {
+  const uint8_t tlg[] = {'T', 'L', 'G'}, bmp[] = {'B', 'M'}, png[] = {0x89, 'P'}, jpg[] = {0xFF, 0xD8};
+  EXPECT_STREQ(ImageFormatOf(tlg, 3), "TLG");
+  EXPECT_STREQ(ImageFormatOf(bmp, 2), "BMP");
+  EXPECT_STREQ(ImageFormatOf(png, 2), "PNG");
+  EXPECT_STREQ(ImageFormatOf(jpg, 2), "JPEG");
+  EXPECT_EQ(ImageFormatOf(bmp, 1), nullptr);
+  std::vector<uint8_t> tga(17, 0);
+  tga[2] = 2;
+  tga[16] = 32;
+  EXPECT_STREQ(ImageFormatOf(tga.data(), 17), "TGA");
+  tga[16] = 33;
+  EXPECT_EQ(ImageFormatOf(tga.data(), 17), nullptr);
+}
