@@ -15,6 +15,7 @@
 
 #include "image/image.h"
 #include "image/resize.h"
+#include "image/resize_filters.h"
 
 #ifdef HAVE_MAGICKCORE
 // MagickCore names its own picture record Image: its headers go into a namespace, after the
@@ -93,7 +94,8 @@ Image* pictureOf(int32_t w, int32_t h) {
 
 int32_t side(int32_t n, double f) { return int32_t(n * f + 0.5); }
 
-void benchOurs(benchmark::State& state, const Case& c) {
+void benchOurs(benchmark::State& state, const Case& c, int vectorLevel) {
+  ResizeSetVector(vectorLevel);
   const Image* source = pictureOf(c.w, c.h);
   const int32_t W = side(c.w, c.factor), H = side(c.h, c.factor);
   Image* target = nullptr;
@@ -152,8 +154,11 @@ int main(int argc, char** argv) {
   mc::SetMagickResourceLimit(mc::ThreadResource, 1);
 #endif
   for (const Case& c : kCases) {
-    benchmark::RegisterBenchmark((std::string(c.name) + " /ours").c_str(), benchOurs, c)
+    benchmark::RegisterBenchmark((std::string(c.name) + " /ours").c_str(), benchOurs, c, ResizeVectorSupported())
         ->Unit(benchmark::kMillisecond);
+    if (ResizeVectorSupported() > 0)
+      benchmark::RegisterBenchmark((std::string(c.name) + " /ours-portable").c_str(), benchOurs, c, 0)
+          ->Unit(benchmark::kMillisecond);
 #ifdef HAVE_MAGICKCORE
     benchmark::RegisterBenchmark((std::string(c.name) + " /magick").c_str(), benchMagick, c)
         ->Unit(benchmark::kMillisecond);
@@ -162,16 +167,23 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n%-28s %10s %10s %8s\n", "case", "ours ms", "peer ms", "ratio");
+  // ratio: peer / ours; vector gain: our portable code / our code at the vector level used.
+  std::printf("\nvector level %d\n%-28s %10s %10s %8s %12s\n", ResizeVectorSupported(), "case", "ours ms",
+              "peer ms", "ratio", "vector gain");
+  auto timeOf = [&](const Case& c, const char* who) {
+    const auto it = reporter.times.find(std::string(c.name) + " /" + who);
+    return it == reporter.times.end() ? 0.0 : it->second;
+  };
   for (const Case& c : kCases) {
-    const auto ours = reporter.times.find(std::string(c.name) + " /ours");
-    const auto peer = reporter.times.find(std::string(c.name) + " /magick");
-    if (ours == reporter.times.end()) continue;
-    if (peer == reporter.times.end()) {
-      std::printf("%-28s %10.2f %10s %8s\n", c.name, ours->second, "-", "-");
-    } else {
-      std::printf("%-28s %10.2f %10.2f %7.2fx\n", c.name, ours->second, peer->second, peer->second / ours->second);
-    }
+    const double ours = timeOf(c, "ours"), peer = timeOf(c, "magick"), portable = timeOf(c, "ours-portable");
+    if (ours <= 0) continue;
+    std::printf("%-28s %10.2f ", c.name, ours);
+    if (peer > 0)
+      std::printf("%10.2f %7.2fx", peer, peer / ours);
+    else
+      std::printf("%10s %8s", "-", "-");
+    if (portable > 0) std::printf(" %11.2fx", portable / ours);
+    std::printf("\n");
   }
   for (auto& p : pictures()) ImageDestroy(&p.second);
 #ifdef HAVE_MAGICKCORE

@@ -192,6 +192,77 @@ void rowFractionalT(const uint32_t* src, std::size_t w, uint32_t* dst, std::size
   }
 }
 
+// The narrow row pass (255 * A < 2^32). Every row has the same pattern of weights, so it
+// is worked out once: target sample t takes count source pixels from start, the first
+// weighing firstWeight, the last lastWeight and the ones between B each. The ones between
+// are summed unweighted, two channels per 32-bit word, then weighed once:
+// first * S0 + B * (S1 + ... ) + last * Sn is the same integer as the sample-by-sample sum.
+struct RowSpan {
+  std::size_t start;
+  std::size_t count;  // at least 2
+  uint32_t firstWeight;
+  uint32_t lastWeight;
+};
+
+std::vector<RowSpan> rowSpans(std::size_t W, uint64_t A, uint64_t B) {
+  std::vector<RowSpan> spans(W);
+  std::size_t i = 0;
+  uint64_t c = 0;
+  for (RowSpan& span : spans) {
+    span.start = i;
+    span.firstWeight = uint32_t(B - c);
+    ++i;
+    uint64_t e = A - (B - c);
+    for (; e > B; e -= B) ++i;
+    span.count = i - span.start + 1;
+    span.lastWeight = uint32_t(e);
+    if (e == B) {
+      ++i;
+      c = 0;
+    } else {
+      c = e;
+    }
+  }
+  return spans;
+}
+
+// B and R (G and A) of a pixel in the two 32-bit lanes of a 64-bit word.
+inline uint64_t spreadBR(uint32_t p) { return uint64_t(p & 0xFF) | uint64_t(p & 0xFF0000) << 16; }
+inline uint64_t spreadGA(uint32_t p) { return uint64_t((p >> 8) & 0xFF) | uint64_t(p >> 24) << 32; }
+// Two 16-bit lane sums into two 32-bit lanes.
+inline uint64_t spread16(uint32_t x) { return uint64_t(x & 0xFFFF) | uint64_t(x >> 16) << 32; }
+
+void rowFractionalNarrow(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
+                         uint64_t A, uint64_t B) {
+  const Divider div(A);
+  const std::vector<RowSpan> spans = rowSpans(W, A, B);
+  constexpr std::size_t kChunk = 256;  // 256 * 255 fits a 16-bit lane
+  for (std::size_t y = 0; y < rows; ++y) {
+    const uint32_t* s = src + y * w;
+    uint32_t* d = dst + y * W;
+    for (std::size_t t = 0; t < W; ++t) {
+      const RowSpan& span = spans[t];
+      const uint32_t* p = s + span.start;
+      const uint32_t* last = p + span.count - 1;
+      uint64_t midBR = 0, midGA = 0;
+      for (const uint32_t* q = p + 1; q < last;) {
+        const std::size_t n = std::min<std::size_t>(kChunk, std::size_t(last - q));
+        uint32_t br = 0, ga = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+          br += q[k] & kLanes;
+          ga += (q[k] >> 8) & kLanes;
+        }
+        midBR += spread16(br);
+        midGA += spread16(ga);
+        q += n;
+      }
+      const uint64_t br = spreadBR(*p) * span.firstWeight + midBR * B + spreadBR(*last) * span.lastWeight;
+      const uint64_t ga = spreadGA(*p) * span.firstWeight + midGA * B + spreadGA(*last) * span.lastWeight;
+      d[t] = div(br & 0xFFFFFFFFu) | div(ga & 0xFFFFFFFFu) << 8 | div(br >> 32) << 16 | div(ga >> 32) << 24;
+    }
+  }
+}
+
 template <class Sum>
 inline void addWeightedRow(Sum* sums, const uint32_t* row, std::size_t width, Sum weight) {
   for (std::size_t x = 0; x < width; ++x)
@@ -245,7 +316,7 @@ void rowPass(const uint32_t* src, std::size_t w, std::size_t h, uint32_t* dst, s
   const Ratio r = ratioOf(w, W);
   if (r.B != 1) {
     if (r.A <= kNarrowSumLimit)
-      rowFractionalT<uint32_t>(src, w, dst, W, h, r.A, r.B);
+      rowFractionalNarrow(src, w, dst, W, h, r.A, r.B);
     else
       rowFractionalT<uint64_t>(src, w, dst, W, h, r.A, r.B);
   } else if (r.A > 10) {

@@ -7,6 +7,7 @@
 
 #include "image/reduce_area_average.h"
 #include "image/resize_filters.h"
+#include "image/resize_kernels.h"
 
 namespace {
 
@@ -171,11 +172,7 @@ AxisStep axisStep(int32_t n, int32_t m) {  // n source samples, m target samples
 // The two source samples and the weight of the second for the position pos. Clamped at the
 // far edge to (n - 2, weight ONE); a single sample gives (-1, ONE), whose first sample
 // carries no weight and is replaced by sample 0 so that nothing outside is read.
-struct Tap {
-  int32_t first;
-  int32_t second;
-  int32_t frac;
-};
+using Tap = BilinearTap;
 
 Tap tapAt(int64_t pos, int32_t n) {
   const int64_t p = pos > 0 ? pos : 0;
@@ -195,11 +192,9 @@ Tap tapAt(int64_t pos, int32_t n) {
 // (a * (ONE - f) + b * f) >> 18, computed as a + floor((b - a) * f / ONE): the same value.
 inline int32_t lerp(int32_t a, int32_t b, int32_t f) { return a + (((b - a) * f) >> kFracBits); }
 
-// One source row interpolated along x: 4 channel values (0-255) per target column.
-void horizontalRow(const uint32_t* src, const std::vector<Tap>& taps, int32_t* out) {
-  const std::size_t count = taps.size();
+void horizontalPortable(const uint32_t* src, const BilinearTap* taps, std::size_t count, int32_t* out) {
   for (std::size_t i = 0; i < count; ++i) {
-    const Tap& t = taps[i];
+    const BilinearTap& t = taps[i];
     const uint32_t p = src[t.first], q = src[t.second];
     for (int c = 0; c < 4; ++c) {
       const int32_t a = int32_t((p >> (8 * c)) & 0xFF), b = int32_t((q >> (8 * c)) & 0xFF);
@@ -208,20 +203,45 @@ void horizontalRow(const uint32_t* src, const std::vector<Tap>& taps, int32_t* o
   }
 }
 
-void verticalRow(const int32_t* top, const int32_t* bottom, int32_t fy, uint32_t* dst, int32_t W) {
-  for (int32_t i = 0; i < W; ++i) {
+void verticalPortable(const int32_t* top, const int32_t* bottom, int32_t fy, uint32_t* dst, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
     uint32_t word = 0;
-    for (int c = 0; c < 4; ++c) {
-      const std::size_t k = 4 * std::size_t(i) + std::size_t(c);
-      word |= uint32_t(lerp(top[k], bottom[k], fy)) << (8 * c);
-    }
+    for (std::size_t c = 0; c < 4; ++c) word |= uint32_t(lerp(top[4 * i + c], bottom[4 * i + c], fy)) << (8 * c);
     dst[i] = word;
   }
 }
 
+constexpr BilinearKernels kBilinearPortable = {horizontalPortable, verticalPortable};
+
+int cpuVectorLevel() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  if (kBilinearSse41 && __builtin_cpu_supports("sse4.1")) return kVectorSse41;
+#endif
+  return kVectorPortable;
+}
+
+int& currentVectorLevel() {
+  static int level = cpuVectorLevel();
+  return level;
+}
+
 }  // namespace
 
+BilinearKernels bilinearKernelsFor(int level) {
+  if (level >= kVectorSse41 && kBilinearSse41) return *kBilinearSse41;
+  return kBilinearPortable;
+}
+
+int ResizeVectorSupported() { return cpuVectorLevel(); }
+
+int ResizeSetVector(int level) {
+  const int supported = cpuVectorLevel();
+  currentVectorLevel() = level < 0 ? 0 : level > supported ? supported : level;
+  return currentVectorLevel();
+}
+
 void ResizeBilinear(Image* target, const Image* source) {
+  const BilinearKernels kernels = bilinearKernelsFor(currentVectorLevel());
   const int32_t w = source->width, h = source->height, W = target->width, H = target->height;
   const AxisStep ax = axisStep(w, W), ay = axisStep(h, H);
   std::vector<Tap> columns(std::size_t(W), Tap{});
@@ -241,17 +261,18 @@ void ResizeBilinear(Image* target, const Image* source) {
       std::swap(haveTop, haveBottom);
     }
     if (t.first != haveTop) {
-      horizontalRow(source->pixels + std::size_t(t.first) * std::size_t(w), columns, rowTop);
+      kernels.horizontal(source->pixels + std::size_t(t.first) * std::size_t(w), columns.data(), columns.size(), rowTop);
       haveTop = t.first;
     }
     if (t.second != haveBottom) {
       if (t.second == haveTop) {
         std::memcpy(rowBottom, rowTop, std::size_t(W) * 4 * sizeof(int32_t));
       } else {
-        horizontalRow(source->pixels + std::size_t(t.second) * std::size_t(w), columns, rowBottom);
+        kernels.horizontal(source->pixels + std::size_t(t.second) * std::size_t(w), columns.data(), columns.size(),
+                           rowBottom);
       }
       haveBottom = t.second;
     }
-    verticalRow(rowTop, rowBottom, t.frac, target->pixels + std::size_t(j) * std::size_t(W), W);
+    kernels.vertical(rowTop, rowBottom, t.frac, target->pixels + std::size_t(j) * std::size_t(W), std::size_t(W));
   }
 }

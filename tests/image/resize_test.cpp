@@ -7,6 +7,7 @@
 
 #include "image/resize.h"
 #include "image/resize_filters.h"
+#include "image/resize_kernels.h"
 #include "test_support.h"
 
 namespace {
@@ -247,7 +248,12 @@ TEST(Bilinear, SingleColumnAndRowSources) {
     for (int x = 0; x < 4; ++x) EXPECT_EQ(wide[std::size_t(y) * 4 + x], column->pixels[y]);
 }
 
+// Every vector level the machine has, against the reference (level 0 is the portable code).
 TEST(Bilinear, MatchesReferenceOverRandomSizes) {
+  const int levels = ResizeVectorSupported();
+  for (int level = 0; level <= levels; ++level) {
+  SCOPED_TRACE(level);
+  ASSERT_EQ(ResizeSetVector(level), level);
   std::mt19937 rng(7);
   for (int trial = 0; trial < 400; ++trial) {
     const int32_t w = int32_t(rng() % 40) + 1, h = int32_t(rng() % 40) + 1;
@@ -256,6 +262,47 @@ TEST(Bilinear, MatchesReferenceOverRandomSizes) {
     if (W == w && H == h) continue;
     ASSERT_EQ(resized(source.get(), W, H, kFilterBilinear), bilinearReference(source.get(), W, H))
         << w << "x" << h << " -> " << W << "x" << H;
+  }
+  }
+  ResizeSetVector(levels);
+}
+
+// The kernels of each level give the portable values for every weight, extremes included.
+TEST(Bilinear, VectorKernelsMatchPortable) {
+  const BilinearKernels portable = bilinearKernelsFor(kVectorPortable);
+  std::mt19937 rng(10);
+  for (int level = 1; level <= ResizeVectorSupported(); ++level) {
+    const BilinearKernels k = bilinearKernelsFor(level);
+    for (std::size_t count : {std::size_t(1), std::size_t(2), std::size_t(3), std::size_t(7), std::size_t(8),
+                              std::size_t(9), std::size_t(17), std::size_t(100)}) {
+      std::vector<uint32_t> src(64);
+      for (uint32_t& p : src) p = uint32_t(rng());
+      src[0] = 0xFFFFFFFFu;
+      src[1] = 0;
+      std::vector<BilinearTap> taps(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        const int32_t first = int32_t(rng() % 63);
+        const uint32_t pick = rng() % 4;
+        const int32_t frac = pick == 0 ? 0 : pick == 1 ? (1 << 18) : pick == 2 ? (1 << 18) - 1 : int32_t(rng() % (1 << 18));
+        taps[i] = BilinearTap{first, first + 1, frac};
+      }
+      taps[0] = BilinearTap{0, 1, (1 << 18) - 1};  // 255 -> 0, the most negative difference
+      std::vector<int32_t> want(count * 4), got(count * 4, -1);
+      portable.horizontal(src.data(), taps.data(), count, want.data());
+      k.horizontal(src.data(), taps.data(), count, got.data());
+      ASSERT_EQ(got, want) << level << " " << count;
+
+      std::vector<int32_t> other(count * 4);
+      for (int32_t& v : other) v = int32_t(rng() % 256);
+      for (int32_t fy : {0, 1, 12345, (1 << 18) - 1, 1 << 18}) {
+        std::vector<uint32_t> rowWant(count), rowGot(count + 1, 0xDEADBEEF);
+        portable.vertical(want.data(), other.data(), fy, rowWant.data(), count);
+        k.vertical(want.data(), other.data(), fy, rowGot.data(), count);
+        EXPECT_EQ(rowGot[count], 0xDEADBEEFu);  // nothing written past the row
+        rowGot.pop_back();
+        ASSERT_EQ(rowGot, rowWant) << level << " " << count << " " << fy;
+      }
+    }
   }
 }
 
