@@ -155,9 +155,9 @@ void columnMeanGeneralT(const uint32_t* src, std::size_t width, uint32_t* dst, s
 }
 
 void columnMeanGeneral(const uint32_t* src, std::size_t width, uint32_t* dst, std::size_t targetRows,
-                       uint64_t k) {
+                       uint64_t k, bool wide) {
   withDivider(k, [&](const auto& div) {
-    if (k <= (uint64_t(1) << 24))
+    if (k <= (uint64_t(1) << 24) && !wide)
       columnMeanGeneralT<uint32_t>(src, width, dst, targetRows, k, div);
     else
       columnMeanGeneralT<uint64_t>(src, width, dst, targetRows, k, div);
@@ -319,11 +319,11 @@ Ratio ratioOf(uint64_t n, uint64_t m) {
   return Ratio{n / g, m / g};
 }
 
-void rowPass(const uint32_t* src, std::size_t w, std::size_t h, uint32_t* dst, std::size_t W) {
+void rowPass(const uint32_t* src, std::size_t w, std::size_t h, uint32_t* dst, std::size_t W, bool wide) {
   const Ratio r = ratioOf(w, W);
   if (r.B != 1) {
     withDivider(r.A, [&](const auto& div) {
-      if (r.A <= kNarrowSumLimit)
+      if (r.A <= kNarrowSumLimit && !wide)
         rowFractionalNarrow(src, w, dst, W, h, r.A, r.B, div);
       else
         rowFractionalWide(src, w, dst, W, h, r.A, r.B, div);
@@ -335,35 +335,40 @@ void rowPass(const uint32_t* src, std::size_t w, std::size_t h, uint32_t* dst, s
   }
 }
 
-void columnPass(const uint32_t* src, std::size_t width, std::size_t h, uint32_t* dst, std::size_t H) {
+void columnPass(const uint32_t* src, std::size_t width, std::size_t h, uint32_t* dst, std::size_t H,
+                bool wide) {
   const Ratio r = ratioOf(h, H);
   if (r.B != 1) {
     withDivider(r.A, [&](const auto& div) {
-      if (r.A <= kNarrowSumLimit)
+      if (r.A <= kNarrowSumLimit && !wide)
         columnFractionalT<uint32_t>(src, width, dst, H, r.A, r.B, div);
       else
         columnFractionalT<uint64_t>(src, width, dst, H, r.A, r.B, div);
     });
   } else if (r.A > 10) {
-    columnMeanGeneral(src, width, dst, H, r.A);
+    columnMeanGeneral(src, width, dst, H, r.A, wide);
   } else {
     kColumnRoutines[r.A](src, width, dst, H);
   }
 }
 
-}  // namespace
-
-void ReduceAreaAverage(Image* target, const Image* source) {
+void reduce(Image* target, const Image* source, bool wide) {
   const std::size_t w = std::size_t(source->width), h = std::size_t(source->height);
   const std::size_t W = std::size_t(target->width), H = std::size_t(target->height);
   if (W > w || H > h) return;  // only reductions reach this filter
   if (W == w) {  // the row pass would be a copy
-    columnPass(source->pixels, W, h, target->pixels, H);
+    columnPass(source->pixels, W, h, target->pixels, H, wide);
     return;
   }
   Image* mid = ImageCreate(int32_t(W), int32_t(h), source->bitDepth);
   if (!mid) return;  // no room for the intermediate: the target stays as created
-  rowPass(source->pixels, w, h, mid->pixels, W);
-  columnPass(mid->pixels, W, h, target->pixels, H);
+  rowPass(source->pixels, w, h, mid->pixels, W, wide);
+  columnPass(mid->pixels, W, h, target->pixels, H, wide);
   ImageDestroy(&mid);
 }
+
+}  // namespace
+
+void ReduceAreaAverage(Image* target, const Image* source) { reduce(target, source, false); }
+
+void ReduceAreaAverageWide(Image* target, const Image* source) { reduce(target, source, true); }

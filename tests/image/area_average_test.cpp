@@ -169,3 +169,19 @@ TEST(AreaAverage, ThroughResize) {
             areaReference(source.get(), 15, 30));
   ImageDestroy(&target);
 }
+
+// Ratios whose channel sums pass 32 bits (255 * A > 2^32, sides beyond 2^24 pixels) use
+// 64-bit sums; the same routines, forced, must agree with the reference on ordinary sizes.
+TEST(AreaAverage, WideSumsMatchReference) {
+  std::mt19937 rng(15);
+  for (int trial = 0; trial < 300; ++trial) {
+    const int32_t w = int32_t(rng() % 60) + 1, h = int32_t(rng() % 60) + 1;
+    const int32_t W = int32_t(rng() % uint32_t(w)) + 1, H = int32_t(rng() % uint32_t(h)) + 1;
+    ImageHolder source(makeRandomImage(w, h, rng));
+    ImageHolder target(ImageCreate(W, H, 32));
+    ReduceAreaAverageWide(target.get(), source.get());
+    ASSERT_EQ(std::vector<uint32_t>(target->pixels, target->pixels + target->pixelCount),
+              areaReference(source.get(), W, H))
+        << w << "x" << h << " -> " << W << "x" << H;
+  }
+}
