@@ -1,4 +1,6 @@
 #include "image/reduce_area_average.h"
+#include "image/reduce_area_average_kernels.h"
+#include "image/resize_filters.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,36 +15,6 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixel words are stored
 namespace {
 
 // ---- Division of channel sums --------------------------------------------------------
-
-// x / d for sums x <= 255 * d: a shift for powers of two, a multiply by a rounded-up
-// reciprocal for d < 65536 (exact for that range: x * (m*d - 2^40) < 2^40), else a division.
-// Each is its own type, so that the loops are compiled once per kind with no choice inside.
-struct ShiftBy {
-  int shift;
-  uint32_t operator()(uint64_t x) const { return uint32_t(x >> shift); }
-};
-struct MultiplyBy {
-  uint64_t multiplier;
-  uint32_t operator()(uint64_t x) const { return uint32_t((x * multiplier) >> 40); }
-};
-struct DivideBy {
-  uint64_t d;
-  uint32_t operator()(uint64_t x) const { return uint32_t(x / d); }
-};
-
-// Calls f with the divider for d.
-template <class F>
-void withDivider(uint64_t d, F&& f) {
-  if ((d & (d - 1)) == 0) {
-    int shift = 0;
-    while ((uint64_t(1) << shift) < d) ++shift;
-    f(ShiftBy{shift});
-  } else if (d < 65536) {
-    f(MultiplyBy{(uint64_t(1) << 40) / d + 1});
-  } else {
-    f(DivideBy{d});
-  }
-}
 
 uint64_t gcd(uint64_t a, uint64_t b) {
   while (b != 0) {
@@ -199,18 +171,7 @@ void rowFractionalWide(const uint32_t* src, std::size_t w, uint32_t* dst, std::s
   }
 }
 
-// The narrow row pass (255 * A < 2^32). Every row has the same pattern of weights, so it
-// is worked out once: target sample t takes count source pixels from start, the first
-// weighing firstWeight, the last lastWeight and the ones between B each. The ones between
-// are summed unweighted, two channels per 32-bit word, then weighed once:
-// first * S0 + B * (S1 + ... ) + last * Sn is the same integer as the sample-by-sample sum.
-struct RowSpan {
-  std::size_t start;
-  std::size_t count;  // at least 2
-  uint32_t firstWeight;
-  uint32_t lastWeight;
-};
-
+// The narrow row pass (255 * A < 2^32): see RowSpan.
 std::vector<RowSpan> rowSpans(std::size_t W, uint64_t A, uint64_t B) {
   std::vector<RowSpan> spans(W);
   std::size_t i = 0;
@@ -240,9 +201,8 @@ inline uint64_t spreadGA(uint32_t p) { return uint64_t((p >> 8) & 0xFF) | uint64
 inline uint64_t spread16(uint32_t x) { return uint64_t(x & 0xFFFF) | uint64_t(x >> 16) << 32; }
 
 template <class Div>
-void rowFractionalNarrow(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
-                         uint64_t A, uint64_t B, const Div& div) {
-  const std::vector<RowSpan> spans = rowSpans(W, A, B);
+void rowNarrowPortable(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
+                       const RowSpan* spans, uint32_t B, const Div& div) {
   constexpr std::size_t kChunk = 256;  // 256 * 255 fits a 16-bit lane
   for (std::size_t y = 0; y < rows; ++y) {
     const uint32_t* s = src + y * w;
@@ -268,6 +228,15 @@ void rowFractionalNarrow(const uint32_t* src, std::size_t w, uint32_t* dst, std:
       d[t] = div(br & 0xFFFFFFFFu) | div(ga & 0xFFFFFFFFu) << 8 | div(br >> 32) << 16 | div(ga >> 32) << 24;
     }
   }
+}
+
+template <class Div>
+void rowFractionalNarrow(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
+                         uint64_t A, uint64_t B, const Div& div) {
+  const std::vector<RowSpan> spans = rowSpans(W, A, B);
+  AreaRowKernel<Div> kernel = rowNarrowPortable<Div>;
+  if (kAreaRowSse41 && ResizeVectorInUse() >= kVectorSse41) kernel = kernelFor(*kAreaRowSse41, div);
+  kernel(src, w, dst, W, rows, spans.data(), uint32_t(B), div);
 }
 
 // Across rows: target row t is first * (first row) + B * (the rows between) + last * (last
