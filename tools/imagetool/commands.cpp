@@ -5,6 +5,7 @@ const Command kCommands[] = {
     {"convert", "IN OUT", "decode IN and write OUT in the format of its extension", runConvert},
     {"resize", "IN OUT --mode percent|pixels|factor A B [--shrink nearest|bilinear|area] "
                "[--enlarge nearest|bilinear]",
-     "resize IN by A and B (width, height) and write OUT", runResize},
+     "resize IN by A and B (width, height; 0 follows the other) and write OUT; filters default to bilinear",
+     runResize},
     {nullptr, nullptr, nullptr, nullptr},
 };
