@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_report.h"
 #include "image/image.h"
 #include "image/resize.h"
 #include "image/resize_filters.h"
@@ -136,17 +137,6 @@ void benchMagick(benchmark::State& state, const Case& c) {
 }
 #endif
 
-// Collects the time per run of every benchmark, for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    // CPU time: every contender runs on one thread, and the machine is shared.
-    for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,10 +161,7 @@ int main(int argc, char** argv) {
   // ratio: peer / ours; vector gain: our portable code / our code at the vector level used.
   std::printf("\nvector level %d\n%-28s %10s %10s %8s %12s\n", ResizeVectorSupported(), "case", "ours ms",
               "peer ms", "ratio", "vector gain");
-  auto timeOf = [&](const Case& c, const char* who) {
-    const auto it = reporter.times.find(std::string(c.name) + " /" + who);
-    return it == reporter.times.end() ? 0.0 : it->second;
-  };
+  auto timeOf = [&](const Case& c, const char* who) { return reporter.time(std::string(c.name) + " /" + who); };
   for (const Case& c : kCases) {
     const double ours = timeOf(c, "ours"), peer = timeOf(c, "magick"), portable = timeOf(c, "ours-portable");
     if (ours <= 0) continue;

@@ -62,5 +62,5 @@ inline AreaRowKernel<ShiftBy> kernelFor(const AreaRowKernels& k, const ShiftBy&)
 inline AreaRowKernel<MultiplyBy> kernelFor(const AreaRowKernels& k, const MultiplyBy&) { return k.multiply; }
 inline AreaRowKernel<DivideBy> kernelFor(const AreaRowKernels& k, const DivideBy&) { return k.divide; }
 
-// The SSE4.1 kernels, defined in reduce_area_average_x86.cpp; null where the build has none.
+// The SSE4.1 kernels, defined in reduce_area_average_sse41.cpp; null where the build has none.
 extern const AreaRowKernels* const kAreaRowSse41;

@@ -1,5 +1,6 @@
 #include "launcher/error_box.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -20,7 +21,8 @@ void ShowErrorBox(const std::string& text) {
     sink()(text);
     return;
   }
-  showPlatformErrorBox(text);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
 }
 
 BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box) {

@@ -6,8 +6,8 @@
 
 void ShowErrorBox(const std::string& text);
 
-// Where boxes go instead of the screen: tests capture the exact bytes, tools print them.
-// An empty sink restores the platform's box (Windows) or standard error (elsewhere).
+// Where boxes go. The Windows program installs its message box (showMessageBoxError) at
+// start; tests capture the exact bytes. An empty sink means standard error, one line a box.
 using ErrorBoxSink = std::function<void(const std::string& text)>;
 ErrorBoxSink setErrorBoxSink(ErrorBoxSink sink);
 
@@ -23,5 +23,7 @@ struct BoxPlacement {
 // toward zero); on a smaller one it stays where it is.
 BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box);
 
-// The platform's own box (message box on Windows, standard error elsewhere).
-void showPlatformErrorBox(const std::string& text);
+#ifdef _WIN32
+// The topmost OK box with the error icon, centred by a CBT hook on the main window.
+void showMessageBoxError(const std::string& text);
+#endif

@@ -27,7 +27,7 @@ LRESULT CALLBACK centreBoxHook(int code, WPARAM wParam, LPARAM /*lParam*/) {
   return 0;
 }
 
-void showPlatformErrorBox(const std::string& text) {
+void showMessageBoxError(const std::string& text) {
   while (ShowCursor(TRUE) < 0) {
   }
   if (mainWindow)

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "launcher/app_state.h"
+#include "launcher/error_box.h"
 #include "launcher/layout_table.h"
 #include "launcher/module_directory.h"
 #include "pack/packed_data_file.h"
@@ -18,6 +19,7 @@ char* getModuleDirectory(char* buffer) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  setErrorBoxSink(showMessageBoxError);
   getModuleDirectory(moduleDirectory);
   SetCurrentDirectoryA(moduleDirectory);
   openIndex();

@@ -43,7 +43,10 @@ inline void scramble(uint8_t* data, std::size_t count, uint64_t offset, uint64_t
     const uint64_t j = pos / chunk;
     const uint64_t stop = (j + 1) * chunk < end ? (j + 1) * chunk : end;
     const uint8_t x = uint8_t(name[j]);
-    for (uint8_t* p = data + (pos - offset); pos < stop; ++pos) *p++ ^= x;
+    uint8_t* p = data + (pos - offset);
+    const std::size_t n = std::size_t(stop - pos);
+    for (std::size_t k = 0; k < n; ++k) p[k] ^= x;  // one run per chunk: vectorises
+    pos = stop;
   }
 }
 

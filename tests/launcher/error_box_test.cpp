@@ -1,0 +1,59 @@
+#include "launcher/error_box.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher/module_directory.h"
+
+TEST(CentreBox, CentresOnMainWindowLargerThan320By240) {
+  // 640 x 480 main window at (100, 50), box 300 x 120 somewhere else.
+  const BoxPlacement p = centreBoxPlacement({100, 50, 740, 530}, {0, 0, 300, 120});
+  EXPECT_TRUE(p.move);
+  EXPECT_EQ(p.x, 100 + 170);
+  EXPECT_EQ(p.y, 50 + 180);
+}
+
+TEST(CentreBox, SmallMainWindowLeavesTheBoxAlone) {
+  EXPECT_FALSE(centreBoxPlacement({0, 0, 320, 480}, {0, 0, 100, 100}).move);  // exactly 320 wide
+  EXPECT_FALSE(centreBoxPlacement({0, 0, 640, 240}, {0, 0, 100, 100}).move);  // exactly 240 high
+  EXPECT_TRUE(centreBoxPlacement({0, 0, 321, 241}, {0, 0, 100, 100}).move);
+}
+
+TEST(CentreBox, OddDifferencesTruncateTowardZero) {
+  // Box wider than the window: (-101) / 2 is -50, not -51.
+  const BoxPlacement p = centreBoxPlacement({10, 10, 410, 310}, {0, 0, 501, 403});
+  EXPECT_EQ(p.x, 10 - 50);
+  EXPECT_EQ(p.y, 10 - 51);
+}
+
+TEST(ErrorBoxSink, CapturesTheExactBytes) {
+  std::string seen;
+  setErrorBoxSink([&](const std::string& text) { seen = text; });
+  ShowErrorBox(std::string("a\0b\x83\x5C", 5));
+  setErrorBoxSink(nullptr);
+  EXPECT_EQ(seen, std::string("a\0b\x83\x5C", 5));
+}
+
+TEST(ModuleDirectory, CutsAfterLastSeparatorAndTurnsBackslashes) {
+  char path[256] = "C:\\Games\\X\\Launcher.exe";
+  ASSERT_TRUE(moduleDirectoryFromPath(path));
+  EXPECT_STREQ(path, "C:/Games/X/");
+  char mixed[256] = "C:/a\\b/c.exe";
+  ASSERT_TRUE(moduleDirectoryFromPath(mixed));
+  EXPECT_STREQ(mixed, "C:/a/b/");
+}
+
+TEST(ModuleDirectory, DoubleByteCharacterWithBackslashSecondByteIsKept) {
+  // 0x95 0x5C is one character whose second byte is a backslash.
+  char path[256] = "C:\\\x95\x5C\\game.exe";
+  ASSERT_TRUE(moduleDirectoryFromPath(path));
+  EXPECT_STREQ(path, "C:/\x95\x5C/");
+  char tail[256] = "C:\\dir\\\x95\x5C";  // the last "separator" is the character's second byte
+  ASSERT_TRUE(moduleDirectoryFromPath(tail));
+  EXPECT_STREQ(tail, "C:/dir/");
+}
+
+TEST(ModuleDirectory, NoSeparatorKeepsTheName) {
+  char path[256] = "Launcher.exe";
+  EXPECT_FALSE(moduleDirectoryFromPath(path));
+  EXPECT_STREQ(path, "Launcher.exe");
+}

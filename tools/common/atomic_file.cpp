@@ -1,0 +1,65 @@
+#include "tools/common/atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+FILE* openFileUtf8(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+  const std::wstring wmode(mode, mode + std::strlen(mode));
+  return _wfopen(path.c_str(), wmode.c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+AtomicFile::AtomicFile(const std::filesystem::path& target) : target_(target) {
+  static std::atomic<unsigned> counter{0};
+  temporary_ = target;
+  temporary_ += ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  file_ = openFileUtf8(temporary_, "wb");
+  if (!file_) error_ = std::strerror(errno);
+}
+
+AtomicFile::~AtomicFile() {
+  if (file_) {
+    std::fclose(file_);
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+  }
+}
+
+std::string AtomicFile::commit() {
+  if (!file_) return error_;
+  const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
+  const int saved = errno;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  std::error_code ec;
+  if (!written || !closed) {
+    std::filesystem::remove(temporary_, ec);
+    return std::string("write failed: ") + std::strerror(written ? errno : saved);
+  }
+  std::filesystem::rename(temporary_, target_, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary_, ignored);
+    return target_.u8string() + ": " + ec.message();
+  }
+  return "";
+}
+
+std::string writeFileAtomic(const std::filesystem::path& target, const void* data, std::size_t size) {
+  AtomicFile out(target);
+  if (!out.file()) return target.u8string() + ": " + out.error();
+  if (size && std::fwrite(data, 1, size, out.file()) != size) return std::string("write failed: ") + std::strerror(errno);
+  return out.commit();
+}
