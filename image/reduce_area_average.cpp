@@ -330,7 +330,12 @@ void reduce(Image* target, const Image* source, bool wide) {
     return;
   }
   Image* mid = ImageCreate(int32_t(W), int32_t(h), source->bitDepth);
-  if (!mid) return;  // no room for the intermediate: the target stays as created
+  if (!mid) {
+    // No room for the intermediate: nearest neighbour still fills every target pixel,
+    // rather than leaving the new target's memory as it came.
+    ResizeNearest(target, source);
+    return;
+  }
   rowPass(source->pixels, w, h, mid->pixels, W, wide);
   columnPass(mid->pixels, W, h, target->pixels, H, wide);
   ImageDestroy(&mid);
