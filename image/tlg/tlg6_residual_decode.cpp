@@ -123,7 +123,8 @@ bool decodePortable(void* outVoid, uint32_t count, const uint8_t* bits, uint32_t
   return true;
 }
 
-// ---- Scan form: one unaligned 64-bit load per code and a count of trailing zeros.
+// ---- Scan form: the bits ahead are kept in a 64-bit register, refilled by one unaligned
+// load, and the next 1 bit is found with a count of trailing zeros.
 
 inline uint64_t load64(const uint8_t* p) {
   uint64_t v;
@@ -131,51 +132,67 @@ inline uint64_t load64(const uint8_t* p) {
   return v;
 }
 
+// buf holds the bits from pos on (bit 0 = pos); `avail` of them are valid (>= 57 after refill).
+struct BitBuffer {
+  const uint8_t* bits;
+  uint64_t buf;
+  uint32_t pos;
+  uint32_t avail;
+  inline __attribute__((always_inline)) void refill() {
+    buf = load64(bits + (pos >> 3)) >> (pos & 7);
+    avail = 64 - (pos & 7);
+  }
+  inline __attribute__((always_inline)) void consume(uint32_t n) {
+    buf >>= n;
+    avail -= n;
+    pos += n;
+  }
+};
+
 template <bool kWords>
 inline __attribute__((always_inline)) bool decodeScan(void* outVoid, uint32_t count,
                                                       const uint8_t* bits, uint32_t bitCount) {
   uint8_t* out = static_cast<uint8_t*>(outVoid);
   if (count == 0) return true;
   if (bitCount == 0) return false;
-  bool zeroRun = !(bits[0] & 1);
-  uint32_t pos = 1, a = 0, done = 0;
+  BitBuffer in{bits, 0, 0, 0};
+  in.refill();
+  bool zeroRun = !(in.buf & 1);
+  in.consume(1);
+  uint32_t a = 0, done = 0;
   int n = 3;
   while (done < count) {
-    uint64_t w = load64(bits + (pos >> 3)) >> (pos & 7);  // at least 57 valid bits
-    if (uint32_t(w) == 0) return false;                    // 32 or more gamma zeros
-    const uint32_t m = uint32_t(__builtin_ctzll(w));
-    uint32_t low;
-    if (2 * m + 1 <= 57) {
-      low = uint32_t(w >> (m + 1)) & ((uint32_t(1) << m) - 1);
-      pos += 2 * m + 1;
-    } else {
-      pos += m + 1;
-      w = load64(bits + (pos >> 3)) >> (pos & 7);
-      low = uint32_t(w) & ((uint32_t(1) << m) - 1);
-      pos += m;
-    }
-    const uint64_t length = (uint64_t(1) << m) | low;
-    if (pos > bitCount || length > count - done) return false;
+    in.refill();
+    if (uint32_t(in.buf) == 0) return false;  // 32 or more gamma zeros
+    const uint32_t m = uint32_t(__builtin_ctzll(in.buf));
+    in.consume(m + 1);
+    if (in.avail < m) in.refill();
+    const uint64_t length = (uint64_t(1) << m) | (uint32_t(in.buf) & ((uint32_t(1) << m) - 1));
+    in.consume(m);
+    if (in.pos > bitCount || length > count - done) return false;
     const uint32_t run = uint32_t(length);
     if (zeroRun) {
       storeZeros<kWords>(out, done, run);
     } else {
       const uint32_t end = done + run;
       for (uint32_t index = done; index < end; ++index) {
+        if (in.avail < 41) in.refill();  // a normal code takes at most 32 + 1 + 8 bits
         const uint32_t k = kTlgGolombBitLength[a][n];
-        const uint32_t byte = pos >> 3, shift = pos & 7;
-        const uint64_t v = load64(bits + byte) >> shift;
         uint32_t t;
-        if ((v & (0xFFFFFFFFull >> shift)) == 0) {
+        if ((in.buf & (0xFFFFFFFFull >> (in.pos & 7))) == 0) {
+          // Escape: q is the byte after the four that start at the current byte.
+          const uint32_t byte = in.pos >> 3;
           const uint32_t q = bits[byte + 4];
-          t = (q << k) + (uint32_t(load64(bits + byte + 5)) & ((uint32_t(1) << k) - 1));
-          pos = (byte + 5) * 8 + k;
+          in.pos = (byte + 5) * 8;
+          in.refill();
+          t = (q << k) + (uint32_t(in.buf) & ((uint32_t(1) << k) - 1));
+          in.consume(k);
         } else {
-          const uint32_t q = uint32_t(__builtin_ctzll(v));
-          t = (q << k) + (uint32_t(v >> (q + 1)) & ((uint32_t(1) << k) - 1));
-          pos += q + 1 + k;
+          const uint32_t q = uint32_t(__builtin_ctzll(in.buf));
+          t = (q << k) + (uint32_t(in.buf >> (q + 1)) & ((uint32_t(1) << k) - 1));
+          in.consume(q + 1 + k);
         }
-        if (pos > bitCount || !updateState(t, a, n)) return false;
+        if (in.pos > bitCount || !updateState(t, a, n)) return false;
         storeValue<kWords>(out, index, residualByte(t));
       }
     }
