@@ -117,10 +117,10 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   AlignedPtr<uint8_t> filterTypes = allocBuffer<uint8_t>(std::size_t(mapSize) + kTlgLzssSlack);
   if (!readFilterTypes(stream, filterTypes.get(), mapSize, routines)) return false;
 
-  // The bit buffer never needs more than the data left; 16 spare bytes for the word loads.
+  // Channel bits are read in place when 16 bytes of the data follow them (the bit readers
+  // load whole words); otherwise from a zero-padded copy.
   const uint32_t bitCapacity = uint32_t(maxBitLength) / 8 + 5;
-  const uint32_t bitBufferSize = bitCapacity < stream.remaining() ? bitCapacity : stream.remaining();
-  AlignedPtr<uint8_t> bits = allocBuffer<uint8_t>(std::size_t(bitBufferSize) + 16);
+  AlignedPtr<uint8_t> copies[4];
   AlignedPtr<uint32_t> residuals = allocBuffer<uint32_t>(std::size_t(width) * 8 + 1);
   std::memset(residuals.get(), 0, std::size_t(width) * 32 + 4);
   const uint32_t initialPixel = colours == 3 ? 0xFF000000u : 0;
@@ -132,27 +132,27 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
     const int32_t y0 = band * 8;
     const int32_t h = height - y0 < 8 ? height - y0 : 8;
     const uint32_t count = uint32_t(h) * uint32_t(width);
-    if (colours == 1) std::memset(residuals.get(), 0, std::size_t(count) * 4);
+    const uint8_t* bits[4] = {nullptr, nullptr, nullptr, nullptr};
+    uint32_t bitCounts[4] = {0, 0, 0, 0};
     for (int32_t c = 0; c < colours; ++c) {
       if (stream.remaining() < 4) return false;
       const uint32_t bitLength = stream.read32();
-      const uint32_t bitCount = bitLength & 0x3FFFFFFF;
-      const uint32_t byteCount = (bitCount + 7) / 8;
+      bitCounts[c] = bitLength & 0x3FFFFFFF;
+      const uint32_t byteCount = (bitCounts[c] + 7) / 8;
       if (byteCount > bitCapacity || byteCount > stream.remaining()) return false;
-      stream.read(bits.get(), byteCount);
-      std::memset(bits.get() + byteCount, 0, 16);
-      const bool whole = c == 0 && colours != 1;
-      uint8_t* target = reinterpret_cast<uint8_t*>(residuals.get()) + (whole ? 0 : c);
-      if ((bitLength >> 30) == 0) {
-        const TlgDecodeChannelFn decode =
-            whole ? routines.decodeFirstChannel : routines.decodeOtherChannel;
-        if (!decode(target, count, bits.get(), bitCount)) return false;
-      } else if (whole) {
-        std::memset(target, 0, std::size_t(count) * 4);  // unknown method: channel left empty
+      const uint8_t* coded = stream.data + stream.position;
+      stream.seek(byteCount, 1);
+      if ((bitLength >> 30) != 0) continue;  // unknown coding method: the channel stays zero
+      if (stream.remaining() >= 16) {
+        bits[c] = coded;
       } else {
-        for (uint32_t i = 0; i < count; ++i) target[std::size_t(i) * 4] = 0;
+        copies[c] = allocBuffer<uint8_t>(std::size_t(byteCount) + 16);
+        std::memcpy(copies[c].get(), coded, byteCount);
+        std::memset(copies[c].get() + byteCount, 0, 16);
+        bits[c] = copies[c].get();
       }
     }
+    if (!routines.decodeChannels(residuals.get(), count, colours, bits, bitCounts)) return false;
     const uint8_t* bandTypes = filterTypes.get() + std::size_t(band) * xBlockCount;
     for (int32_t j = 0; j < h; ++j) {
       uint32_t* row = callbacks.scanline(image, y0 + j);

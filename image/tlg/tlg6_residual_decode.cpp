@@ -149,19 +149,21 @@ struct BitBuffer {
   }
 };
 
-template <bool kWords>
-inline __attribute__((always_inline)) bool decodeScan(void* outVoid, uint32_t count,
-                                                      const uint8_t* bits, uint32_t bitCount) {
-  uint8_t* out = static_cast<uint8_t*>(outVoid);
-  if (count == 0) return true;
-  if (bitCount == 0) return false;
-  BitBuffer in{bits, 0, 0, 0};
-  in.refill();
-  bool zeroRun = !(in.buf & 1);
-  in.consume(1);
-  uint32_t a = 0, done = 0;
-  int n = 3;
-  while (done < count) {
+// One channel's decoder state.
+struct Lane {
+  BitBuffer in;
+  uint32_t bitCount;
+  uint8_t* out;      // byte c of the first word
+  uint32_t done;     // values produced
+  uint32_t runEnd;   // end of the current non-zero run
+  bool nextZero;     // kind of the next run
+};
+
+// Reads run lengths until a non-zero run starts (zero runs need no stores: the words are
+// cleared beforehand). False for an invalid stream.
+inline __attribute__((always_inline)) bool nextRun(Lane& lane, uint32_t count) {
+  while (lane.done < count) {
+    BitBuffer& in = lane.in;
     in.refill();
     if (uint32_t(in.buf) == 0) return false;  // 32 or more gamma zeros
     const uint32_t m = uint32_t(__builtin_ctzll(in.buf));
@@ -169,36 +171,93 @@ inline __attribute__((always_inline)) bool decodeScan(void* outVoid, uint32_t co
     if (in.avail < m) in.refill();
     const uint64_t length = (uint64_t(1) << m) | (uint32_t(in.buf) & ((uint32_t(1) << m) - 1));
     in.consume(m);
-    if (in.pos > bitCount || length > count - done) return false;
-    const uint32_t run = uint32_t(length);
-    if (zeroRun) {
-      storeZeros<kWords>(out, done, run);
-    } else {
-      const uint32_t end = done + run;
-      for (uint32_t index = done; index < end; ++index) {
-        if (in.avail < 41) in.refill();  // a normal code takes at most 32 + 1 + 8 bits
-        const uint32_t k = kTlgGolombBitLength[a][n];
-        uint32_t t;
-        if ((in.buf & (0xFFFFFFFFull >> (in.pos & 7))) == 0) {
-          // Escape: q is the byte after the four that start at the current byte.
-          const uint32_t byte = in.pos >> 3;
-          const uint32_t q = bits[byte + 4];
-          in.pos = (byte + 5) * 8;
-          in.refill();
-          t = (q << k) + (uint32_t(in.buf) & ((uint32_t(1) << k) - 1));
-          in.consume(k);
-        } else {
-          const uint32_t q = uint32_t(__builtin_ctzll(in.buf));
-          t = (q << k) + (uint32_t(in.buf >> (q + 1)) & ((uint32_t(1) << k) - 1));
-          in.consume(q + 1 + k);
-        }
-        if (in.pos > bitCount || !updateState(t, a, n)) return false;
-        storeValue<kWords>(out, index, residualByte(t));
-      }
+    if (in.pos > lane.bitCount || length > count - lane.done) return false;
+    const bool zero = lane.nextZero;
+    lane.nextZero = !zero;
+    if (!zero) {
+      lane.runEnd = lane.done + uint32_t(length);
+      return true;
     }
-    done += run;
-    zeroRun = !zeroRun;
+    lane.done += uint32_t(length);
   }
+  return true;
+}
+
+// One value code. kChecked: compare the position with the coded bits after the value (runs
+// that can't reach the end skip it: a code takes at most 56 bits).
+template <bool kChecked>
+inline __attribute__((always_inline)) bool nextValue(Lane& lane, uint32_t& a, int& n,
+                                                     uint8_t* out) {
+  BitBuffer& in = lane.in;
+  if (in.avail < 41) in.refill();  // a normal code takes at most 32 + 1 + 8 bits
+  const uint32_t k = kTlgGolombBitLength[a][n];
+  uint32_t t;
+  // The window reaches from the position to the end of its byte + 3: at least 25 bits.
+  if (__builtin_expect((in.buf & 0x1FFFFFF) == 0, 0) &&
+      (in.buf & (0xFFFFFFFFull >> (in.pos & 7))) == 0) {
+    // Escape: q is the byte after the four that start at the current byte.
+    const uint32_t byte = in.pos >> 3;
+    const uint32_t q = in.bits[byte + 4];
+    in.pos = (byte + 5) * 8;
+    in.refill();
+    t = (q << k) + (uint32_t(in.buf) & ((uint32_t(1) << k) - 1));
+    in.consume(k);
+  } else {
+    const uint32_t q = uint32_t(__builtin_ctzll(in.buf));
+    t = (q << k) + (uint32_t(in.buf >> (q + 1)) & ((uint32_t(1) << k) - 1));
+    in.consume(q + 1 + k);
+  }
+  if (kChecked && in.pos > lane.bitCount) return false;
+  if (!updateState(t, a, n)) return false;
+  *out = residualByte(t);
+  return true;
+}
+
+// One channel: runs read one after another, zero runs skipped (the words are cleared). The
+// state is a local copy so that it lives in registers.
+inline __attribute__((always_inline)) bool decodeLane(Lane lane, uint32_t count) {
+  uint32_t a = 0;
+  int n = 3;
+  while (lane.done < count) {
+    if (!nextRun(lane, count)) return false;
+    if (lane.done >= count) break;
+    uint8_t* out = lane.out + std::size_t(lane.done) * 4;
+    uint8_t* const end = lane.out + std::size_t(lane.runEnd) * 4;
+    const uint64_t worst = uint64_t(lane.runEnd - lane.done) * 56;
+    if (lane.in.pos + worst <= lane.bitCount) {
+      for (; out != end; out += 4)
+        if (!nextValue<false>(lane, a, n, out)) return false;
+    } else {
+      for (; out != end; out += 4)
+        if (!nextValue<true>(lane, a, n, out)) return false;
+    }
+    lane.done = lane.runEnd;
+  }
+  return true;
+}
+
+inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32_t count,
+                                                             int channels,
+                                                             const uint8_t* const* bits,
+                                                             const uint32_t* bitCounts) {
+  std::memset(words, 0, std::size_t(count) * 4);
+  if (count == 0) return true;
+  Lane lanes[4];
+  int used = 0;
+  for (int c = 0; c < channels; ++c) {
+    if (!bits[c]) continue;  // a skipped channel stays zero
+    if (bitCounts[c] == 0) return false;
+    Lane& lane = lanes[used++];
+    lane.in = BitBuffer{bits[c], 0, 0, 0};
+    lane.in.refill();
+    lane.nextZero = !(lane.in.buf & 1);
+    lane.in.consume(1);
+    lane.bitCount = bitCounts[c];
+    lane.out = reinterpret_cast<uint8_t*>(words) + c;
+    lane.done = lane.runEnd = 0;
+  }
+  for (int c = 0; c < used; ++c)
+    if (!decodeLane(lanes[c], count)) return false;
   return true;
 }
 
@@ -212,25 +271,36 @@ bool TlgDecodeOtherChannel(void* bytes, uint32_t count, const uint8_t* bits, uin
   return decodePortable<false>(bytes, count, bits, bitCount);
 }
 
-bool TlgDecodeFirstChannelScan(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount) {
-  return decodeScan<true>(words, count, bits, bitCount);
+// The portable definition of a band: the single-channel routines one after another.
+bool TlgDecodeChannels(uint32_t* words, uint32_t count, int channels, const uint8_t* const* bits,
+                       const uint32_t* bitCounts) {
+  const bool whole = channels != 1;
+  if (!whole || !bits[0]) std::memset(words, 0, std::size_t(count) * 4);
+  for (int c = 0; c < channels; ++c) {
+    if (!bits[c]) {
+      if (c > 0)
+        for (uint32_t i = 0; i < count; ++i) reinterpret_cast<uint8_t*>(words)[std::size_t(i) * 4 + c] = 0;
+      continue;
+    }
+    uint8_t* target = reinterpret_cast<uint8_t*>(words) + c;
+    const bool ok = (c == 0 && whole) ? TlgDecodeFirstChannel(words, count, bits[c], bitCounts[c])
+                                      : TlgDecodeOtherChannel(target, count, bits[c], bitCounts[c]);
+    if (!ok) return false;
+  }
+  return true;
 }
 
-bool TlgDecodeOtherChannelScan(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount) {
-  return decodeScan<false>(bytes, count, bits, bitCount);
+bool TlgDecodeChannelsScan(uint32_t* words, uint32_t count, int channels,
+                                  const uint8_t* const* bits, const uint32_t* bitCounts) {
+  return decodeScanned(words, count, channels, bits, bitCounts);
 }
 
 #ifdef TLG_HAVE_X86_FORMS
 // The scan form compiled for BMI1/BMI2 (tzcnt, shrx, bzhi); chosen only when probed.
-__attribute__((target("bmi,bmi2"))) bool TlgDecodeFirstChannelBmi2(void* words, uint32_t count,
-                                                                    const uint8_t* bits,
-                                                                    uint32_t bitCount) {
-  return decodeScan<true>(words, count, bits, bitCount);
-}
-
-__attribute__((target("bmi,bmi2"))) bool TlgDecodeOtherChannelBmi2(void* bytes, uint32_t count,
-                                                                    const uint8_t* bits,
-                                                                    uint32_t bitCount) {
-  return decodeScan<false>(bytes, count, bits, bitCount);
+__attribute__((target("bmi,bmi2"))) bool TlgDecodeChannelsBmi2(uint32_t* words, uint32_t count,
+                                                                int channels,
+                                                                const uint8_t* const* bits,
+                                                                const uint32_t* bitCounts) {
+  return decodeScanned(words, count, channels, bits, bitCounts);
 }
 #endif

@@ -23,22 +23,19 @@ uint32_t TlgProbeCpu() {
 }
 
 const TlgRoutines& TlgPortableRoutines() {
-  static const TlgRoutines portable = {"portable",          TlgLzssDecode,
-                                       Tlg5ComposeRow3,     Tlg5ComposeRow4,
-                                       Tlg6DecodeRow,       TlgDecodeFirstChannel,
-                                       TlgDecodeOtherChannel};
+  static const TlgRoutines portable = {"portable",      TlgLzssDecode, Tlg5ComposeRow3,
+                                       Tlg5ComposeRow4, Tlg6DecodeRow, TlgDecodeChannels};
   return portable;
 }
 
 std::vector<TlgRoutines> TlgAvailableRoutines(uint32_t features) {
   std::vector<TlgRoutines> sets;
   sets.push_back(TlgPortableRoutines());
-  // Plain C++ forms any processor runs: window LZSS and the 64-bit scan bit reader.
+  // Plain C++ forms any processor runs: window LZSS and the 64-bit register bit reader.
   TlgRoutines scalar = TlgPortableRoutines();
   scalar.name = "scalar";
   scalar.lzssDecode = TlgLzssDecodeWindow;
-  scalar.decodeFirstChannel = TlgDecodeFirstChannelScan;
-  scalar.decodeOtherChannel = TlgDecodeOtherChannelScan;
+  scalar.decodeChannels = TlgDecodeChannelsScan;
   sets.push_back(scalar);
 #ifdef TLG_HAVE_X86_FORMS
   if (features & kTlgCpuSse2) {
@@ -51,8 +48,7 @@ std::vector<TlgRoutines> TlgAvailableRoutines(uint32_t features) {
     if (features & kTlgCpuBmi2) {
       TlgRoutines bmi2 = sse2;
       bmi2.name = "sse2+bmi2";
-      bmi2.decodeFirstChannel = TlgDecodeFirstChannelBmi2;
-      bmi2.decodeOtherChannel = TlgDecodeOtherChannelBmi2;
+      bmi2.decodeChannels = TlgDecodeChannelsBmi2;
       sets.push_back(bmi2);
     }
   }

@@ -37,14 +37,20 @@ using Tlg6DecodeRowFn = uint32_t (*)(const uint32_t* above, uint32_t* row, int32
 using TlgDecodeChannelFn = bool (*)(void* out, uint32_t count, const uint8_t* bits,
                                     uint32_t bitCount);
 
+// Decodes all channels of one band: byte c of words[i] is value i of channel c, bytes of
+// channels >= `channels` are zero, and a channel whose bits[c] is null (an unknown coding
+// method) is all zero. Each bits[c] has 16 readable bytes past its bitCounts[c] bits. False
+// when any channel is not valid.
+using TlgDecodeChannelsFn = bool (*)(uint32_t* words, uint32_t count, int channels,
+                                     const uint8_t* const* bits, const uint32_t* bitCounts);
+
 struct TlgRoutines {
   const char* name;
   TlgLzssDecodeFn lzssDecode;
   Tlg5ComposeFn compose3;
   Tlg5ComposeFn compose4;
   Tlg6DecodeRowFn decodeRowWholeBlocks;
-  TlgDecodeChannelFn decodeFirstChannel;
-  TlgDecodeChannelFn decodeOtherChannel;
+  TlgDecodeChannelsFn decodeChannels;
 };
 
 // Processor features the selection looks at.
@@ -79,16 +85,18 @@ uint32_t Tlg6DecodeRow(const uint32_t* above, uint32_t* row, int32_t width, int3
                        int forward);
 bool TlgDecodeFirstChannel(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
 bool TlgDecodeOtherChannel(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+bool TlgDecodeChannels(uint32_t* words, uint32_t count, int channels, const uint8_t* const* bits,
+                       const uint32_t* bitCounts);
 
 // Faster forms (defined only where they can run; the selection checks the features).
 uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* input,
                              uint32_t inputLength, uint8_t* ring, uint32_t r, uint32_t* written);
-bool TlgDecodeFirstChannelScan(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
-bool TlgDecodeOtherChannelScan(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+bool TlgDecodeChannelsScan(uint32_t* words, uint32_t count, int channels,
+                                  const uint8_t* const* bits, const uint32_t* bitCounts);
 #if defined(__i386__) || defined(__x86_64__)
 #define TLG_HAVE_X86_FORMS 1
-bool TlgDecodeFirstChannelBmi2(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
-bool TlgDecodeOtherChannelBmi2(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+bool TlgDecodeChannelsBmi2(uint32_t* words, uint32_t count, int channels,
+                           const uint8_t* const* bits, const uint32_t* bitCounts);
 void Tlg5ComposeRow3Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
                          int32_t width);
 void Tlg5ComposeRow4Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,

@@ -114,29 +114,47 @@ ChannelRun decodeChannel(TlgDecodeChannelFn fn, const BitWriter& w, uint32_t cou
   return run;
 }
 
+// One channel through a routine set's band decoder: byte 0 of each word, the rest zero.
+ChannelRun decodeChannel(const TlgRoutines& f, const BitWriter& w, uint32_t count,
+                         int64_t bitCount = -1) {
+  Bytes bits = w.data;
+  bits.resize(bits.size() + 16, 0);
+  const uint8_t* planes[1] = {bits.data()};
+  const uint32_t counts[1] = {bitCount < 0 ? uint32_t(w.bits) : uint32_t(bitCount)};
+  ChannelRun run{false, std::vector<uint32_t>(count + 1, 0xA5A5A5A5u)};
+  run.ok = f.decodeChannels(run.words.data(), count, 1, planes, counts);
+  return run;
+}
+
 TEST(TlgResidual, HandMadeBitLayouts) {
-  for (const TlgRoutines& f : forms()) {
-    SCOPED_TRACE(f.name);
+  {
     // All zero, N = 1: start bit 0, gamma(1) = 1.
     BitWriter zero;
     zero.putBit(0);
     zero.putBit(1);
-    ChannelRun run = decodeChannel(f.decodeFirstChannel, zero, 1);
+    ChannelRun run = decodeChannel(TlgDecodeFirstChannel, zero, 1);
     ASSERT_TRUE(run.ok);
     EXPECT_EQ(run.words[0], 0u);
     EXPECT_EQ(run.words[1], 0xA5A5A5A5u);  // nothing written past count
     // 1, -1: start 1, gamma(2) = 0 1 0, then t = 1 (k 0) -> 0 1 and t = 0 -> 1.
     BitWriter pair;
     for (int b : {1, 0, 1, 0, 0, 1, 1}) pair.putBit(b);
-    run = decodeChannel(f.decodeFirstChannel, pair, 2);
+    run = decodeChannel(TlgDecodeFirstChannel, pair, 2);
     ASSERT_TRUE(run.ok);
     EXPECT_EQ(run.words[0], 1u);
     EXPECT_EQ(run.words[1], 0xFFu);
-    // The other-channel form touches byte 0 of each word only.
-    run = decodeChannel(f.decodeOtherChannel, pair, 2);
+    // The other-channel routine touches byte 0 of each word only.
+    run = decodeChannel(TlgDecodeOtherChannel, pair, 2);
     ASSERT_TRUE(run.ok);
     EXPECT_EQ(run.words[0], 0xA5A5A501u);
     EXPECT_EQ(run.words[1], 0xA5A5A5FFu);
+    for (const TlgRoutines& f : forms()) {
+      run = decodeChannel(f, pair, 2);
+      ASSERT_TRUE(run.ok) << f.name;
+      EXPECT_EQ(run.words[0], 1u) << f.name;
+      EXPECT_EQ(run.words[1], 0xFFu) << f.name;
+      EXPECT_EQ(run.words[2], 0xA5A5A5A5u) << f.name;
+    }
   }
 }
 
@@ -147,7 +165,7 @@ TEST(TlgResidual, ExtremeBytesAndStateAcrossRuns) {
   encodeChannel(w, values.data(), values.size());
   for (const TlgRoutines& f : forms()) {
     SCOPED_TRACE(f.name);
-    ChannelRun run = decodeChannel(f.decodeFirstChannel, w, uint32_t(values.size()));
+    ChannelRun run = decodeChannel(f, w, uint32_t(values.size()));
     ASSERT_TRUE(run.ok);
     for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(run.words[i], uint8_t(values[i])) << i;
   }
@@ -170,7 +188,7 @@ TEST(TlgResidual, EscapeFormAtFourByteBoundary) {
         const uint64_t start = 1 + (2 * lead + 1) + 1;  // start bit, gamma(2^lead), gamma(1)
         const uint64_t room = ((start >> 3) + 4) * 8 - start;
         EXPECT_EQ(escaped, t >= room) << "lead " << lead << " t " << t;
-        ChannelRun run = decodeChannel(f.decodeFirstChannel, w, uint32_t(values.size()));
+        ChannelRun run = decodeChannel(f, w, uint32_t(values.size()));
         ASSERT_TRUE(run.ok);
         EXPECT_EQ(run.words[values.size() - 1], uint8_t(e));
       }
@@ -180,7 +198,7 @@ TEST(TlgResidual, EscapeFormAtFourByteBoundary) {
     for (int b : {1, 1}) w.putBit(b);      // start bit, gamma(1)
     while (w.bits < 32) w.putBit(0);       // to the end of bytes 0..3
     w.putBits(6, 8);                       // q = 6, k = K[0][3] = 0: t = 6 -> e = -4
-    ChannelRun run = decodeChannel(f.decodeFirstChannel, w, 1);
+    ChannelRun run = decodeChannel(f, w, 1);
     ASSERT_TRUE(run.ok);
     EXPECT_EQ(run.words[0], uint8_t(-4));
   }
@@ -193,21 +211,21 @@ TEST(TlgResidual, InvalidStreamsAreRefused) {
     BitWriter longRun;
     longRun.putBit(0);
     longRun.putGamma(5);
-    EXPECT_FALSE(decodeChannel(f.decodeFirstChannel, longRun, 4).ok);
-    EXPECT_TRUE(decodeChannel(f.decodeFirstChannel, longRun, 5).ok);
+    EXPECT_FALSE(decodeChannel(f, longRun, 4).ok);
+    EXPECT_TRUE(decodeChannel(f, longRun, 5).ok);
     // Codes beyond the stated bit count.
     std::vector<int8_t> values = {3, -3, 9, 1};
     BitWriter w;
     encodeChannel(w, values.data(), values.size());
-    EXPECT_TRUE(decodeChannel(f.decodeOtherChannel, w, 4).ok);
-    EXPECT_FALSE(decodeChannel(f.decodeOtherChannel, w, 4, 0, int64_t(w.bits) - 1).ok);
-    EXPECT_FALSE(decodeChannel(f.decodeOtherChannel, w, 4, 0, 0).ok);
+    EXPECT_TRUE(decodeChannel(f, w, 4).ok);
+    EXPECT_FALSE(decodeChannel(f, w, 4, int64_t(w.bits) - 1).ok);
+    EXPECT_FALSE(decodeChannel(f, w, 4, 0).ok);
     // 32 or more gamma zeros.
     BitWriter zeros;
     zeros.putBit(0);
     for (int i = 0; i < 40; ++i) zeros.putBit(0);
     zeros.putBit(1);
-    EXPECT_FALSE(decodeChannel(f.decodeFirstChannel, zeros, 1000).ok);
+    EXPECT_FALSE(decodeChannel(f, zeros, 1000).ok);
     // Escapes with q = 255 drive the magnitude sum past the k table: t = 255 (k 0) gives
     // a = 127, then k = K[127][2] = 5 and t = 255 << 5.
     ASSERT_EQ(kTlgGolombBitLength[127][2], 5);
@@ -219,40 +237,58 @@ TEST(TlgResidual, InvalidStreamsAreRefused) {
     while (big.bits < 72) big.putBit(0);
     big.putBits(255, 8);
     big.putBits(0, 5);
-    EXPECT_FALSE(decodeChannel(f.decodeFirstChannel, big, 2).ok);
+    EXPECT_FALSE(decodeChannel(f, big, 2).ok);
   }
 }
 
-// Random channels: every form decodes the same values, and on random bits (mostly invalid)
-// gives the same verdict and, when it accepts, the same values.
-TEST(TlgResidual, FormsAgreeOnRandomChannels) {
+// Random bands of 1 to 4 channels: every form decodes the same words, and on random bits
+// (mostly invalid) gives the same verdict and, when it accepts, the same words.
+TEST(TlgResidual, FormsAgreeOnRandomBands) {
   std::mt19937 rng(11);
   const std::vector<TlgRoutines> all = forms();
-  for (int trial = 0; trial < 300; ++trial) {
+  for (int trial = 0; trial < 400; ++trial) {
     const uint32_t count = 1 + rng() % 700;
-    BitWriter w;
-    if (trial % 2 == 0) {
-      std::vector<int8_t> values(count);
-      for (auto& v : values) {
-        const uint32_t kind = rng() % 10;
-        v = kind < 4 ? 0 : kind < 9 ? int8_t(int(rng() % 11) - 5) : int8_t(rng());
-      }
-      encodeChannel(w, values.data(), count);
-      ChannelRun run = decodeChannel(TlgDecodeFirstChannel, w, count);
-      ASSERT_TRUE(run.ok);
-      for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(run.words[i], uint8_t(values[i]));
-    } else {
-      const uint32_t n = rng() % 200;
-      for (uint32_t i = 0; i < n * 8; ++i) w.putBit(rng() % 3 == 0);
-    }
-    for (bool first : {true, false}) {
-      const ChannelRun ref = decodeChannel(first ? all[0].decodeFirstChannel : all[0].decodeOtherChannel, w, count);
-      for (size_t k = 1; k < all.size(); ++k) {
-        const ChannelRun run = decodeChannel(first ? all[k].decodeFirstChannel : all[k].decodeOtherChannel, w, count);
-        EXPECT_EQ(run.ok, ref.ok) << all[k].name << " trial " << trial;
-        if (ref.ok && run.ok) {
-          EXPECT_EQ(run.words, ref.words) << all[k].name << " trial " << trial;
+    const int channels = 1 + trial % 4;
+    std::vector<Bytes> data(static_cast<size_t>(channels));
+    std::vector<uint32_t> counts(static_cast<size_t>(channels), 0u);
+    std::vector<std::vector<int8_t>> values(static_cast<size_t>(channels));
+    const bool valid = trial % 3 != 0;
+    for (int c = 0; c < channels; ++c) {
+      BitWriter w;
+      if (valid) {
+        values[size_t(c)].resize(count);
+        for (auto& v : values[size_t(c)]) {
+          const uint32_t kind = rng() % 10;
+          v = kind < 4 ? 0 : kind < 9 ? int8_t(int(rng() % 11) - 5) : int8_t(rng());
         }
+        encodeChannel(w, values[size_t(c)].data(), count);
+      } else {
+        const uint32_t n = rng() % 200;
+        for (uint32_t i = 0; i < n * 8; ++i) w.putBit(rng() % 3 == 0);
+      }
+      data[size_t(c)] = w.data;
+      data[size_t(c)].resize(w.data.size() + 16, 0);
+      counts[size_t(c)] = uint32_t(w.bits);
+    }
+    std::vector<const uint8_t*> planes;
+    for (int c = 0; c < channels; ++c)
+      planes.push_back(trial % 7 == 3 && c == channels - 1 ? nullptr : data[size_t(c)].data());
+    std::vector<std::vector<uint32_t>> words(all.size(), std::vector<uint32_t>(count, 0x5A5A5A5Au));
+    std::vector<bool> ok(all.size());
+    for (size_t k = 0; k < all.size(); ++k)
+      ok[k] = all[k].decodeChannels(words[k].data(), count, channels, planes.data(), counts.data());
+    if (valid) {
+      ASSERT_TRUE(ok[0]);
+      for (uint32_t i = 0; i < count; ++i)
+        for (int c = 0; c < 4; ++c) {
+          const uint8_t want = c < channels && planes[size_t(c)] ? uint8_t(values[size_t(c)][i]) : 0;
+          ASSERT_EQ(uint8_t(words[0][i] >> (8 * c)), want) << "trial " << trial;
+        }
+    }
+    for (size_t k = 1; k < all.size(); ++k) {
+      EXPECT_EQ(ok[k], ok[0]) << all[k].name << " trial " << trial;
+      if (ok[0] && ok[k]) {
+        EXPECT_EQ(words[k], words[0]) << all[k].name << " trial " << trial;
       }
     }
   }
