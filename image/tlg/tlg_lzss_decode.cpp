@@ -80,22 +80,32 @@ uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* 
   uint32_t out = 0, i = 0;
   bool overflow = false;
   while (i < inputLength) {
-    uint32_t flags = input[i++];
-    if (flags == 0 && inputLength - i >= 8 && capacity - out >= 8) {
-      std::memcpy(output + out, input + i, 8);
-      out += 8;
-      i += 8;
-      continue;
-    }
-    for (int bit = 0; bit < 8 && i < inputLength; ++bit, flags >>= 1) {
+    uint32_t flags = input[i++] | 0x100;  // the 0x100 marks the end of the group
+    int items = 8;
+    while (items > 0 && i < inputLength) {
       if (!(flags & 1)) {
-        if (out == capacity) {
+        // A run of literals up to the next match flag, copied 8 bytes at a time when the
+        // input and the output have room for whole pieces.
+        uint32_t count = uint32_t(__builtin_ctz(flags));
+        if (count > uint32_t(items)) count = uint32_t(items);
+        if (count > inputLength - i) count = inputLength - i;
+        if (count > capacity - out) {
           overflow = true;
           goto done;
         }
-        output[out++] = input[i++];
+        if (inputLength - i >= 8) {
+          std::memcpy(output + out, input + i, 8);
+        } else {
+          for (uint32_t k = 0; k < count; ++k) output[out + k] = input[i + k];
+        }
+        out += count;
+        i += count;
+        flags >>= count;
+        items -= int(count);
         continue;
       }
+      flags >>= 1;
+      --items;
       const Match m = readMatch(input, i, inputLength);
       if (m.bytes == 0) goto done;
       i += m.bytes;
@@ -116,6 +126,8 @@ uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* 
         // Whole 16-byte pieces; the last may run into the slack past the match.
         const uint8_t* src = dst - back;
         for (uint32_t k = 0; k < m.length; k += 16) std::memcpy(dst + k, src + k, 16);
+      } else if (back == 1) {
+        std::memset(dst, dst[-1], m.length);
       } else {
         const uint8_t* src = dst - back;
         for (uint32_t k = 0; k < m.length; ++k) dst[k] = src[k];
