@@ -213,27 +213,69 @@ inline __attribute__((always_inline)) bool nextValue(Lane& lane, uint32_t& a, in
   return true;
 }
 
-// One channel: runs read one after another, zero runs skipped (the words are cleared). The
-// state is a local copy so that it lives in registers.
-inline __attribute__((always_inline)) bool decodeLane(Lane lane, uint32_t count) {
-  uint32_t a = 0;
-  int n = 3;
+// The values of lane.done .. end - 1 of a non-zero run.
+inline __attribute__((always_inline)) bool runValues(Lane& lane, uint32_t& a, int& n,
+                                                     uint32_t end) {
+  uint8_t* out = lane.out + std::size_t(lane.done) * 4;
+  uint8_t* const stop = lane.out + std::size_t(end) * 4;
+  const uint64_t worst = uint64_t(end - lane.done) * 56;
+  if (lane.in.pos + worst <= lane.bitCount) {
+    for (; out != stop; out += 4)
+      if (!nextValue<false>(lane, a, n, out)) return false;
+  } else {
+    for (; out != stop; out += 4)
+      if (!nextValue<true>(lane, a, n, out)) return false;
+  }
+  lane.done = end;
+  return true;
+}
+
+// The rest of one channel: runs read one after another, zero runs skipped (the words are
+// cleared).
+inline __attribute__((always_inline)) bool finishLane(Lane& lane, uint32_t& a, int& n,
+                                                      uint32_t count) {
+  if (lane.done < lane.runEnd && !runValues(lane, a, n, lane.runEnd)) return false;
   while (lane.done < count) {
     if (!nextRun(lane, count)) return false;
     if (lane.done >= count) break;
-    uint8_t* out = lane.out + std::size_t(lane.done) * 4;
-    uint8_t* const end = lane.out + std::size_t(lane.runEnd) * 4;
-    const uint64_t worst = uint64_t(lane.runEnd - lane.done) * 56;
-    if (lane.in.pos + worst <= lane.bitCount) {
-      for (; out != end; out += 4)
-        if (!nextValue<false>(lane, a, n, out)) return false;
-    } else {
-      for (; out != end; out += 4)
-        if (!nextValue<true>(lane, a, n, out)) return false;
-    }
-    lane.done = lane.runEnd;
+    if (!runValues(lane, a, n, lane.runEnd)) return false;
   }
   return true;
+}
+
+// One value of a lane, reading the next run first when one has ended; `active` drops when
+// the lane has all its values.
+inline __attribute__((always_inline)) bool stepLane(Lane& lane, uint32_t& a, int& n,
+                                                    uint32_t count, bool& active) {
+  if (lane.done == lane.runEnd) {
+    if (lane.done < count && !nextRun(lane, count)) return false;
+    if (lane.done >= count) {
+      active = false;
+      return true;
+    }
+  }
+  if (!nextValue<true>(lane, a, n, lane.out + std::size_t(lane.done) * 4)) return false;
+  ++lane.done;
+  return true;
+}
+
+// Two channels value by value in turn: their dependency chains (bit position, magnitude sum
+// and k) are independent, so the processor overlaps them. The state lives in local copies.
+inline __attribute__((always_inline)) bool decodePair(Lane first, Lane second, uint32_t count) {
+  uint32_t a0 = 0, a1 = 0;
+  int n0 = 3, n1 = 3;
+  bool active0 = true, active1 = true;
+  while (active0 && active1) {
+    if (!stepLane(first, a0, n0, count, active0)) return false;
+    if (!stepLane(second, a1, n1, count, active1)) return false;
+  }
+  return finishLane(first, a0, n0, count) && finishLane(second, a1, n1, count);
+}
+
+inline __attribute__((always_inline)) bool decodeSingle(Lane lane, uint32_t count) {
+  uint32_t a = 0;
+  int n = 3;
+  return finishLane(lane, a, n, count);
 }
 
 inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32_t count,
@@ -256,9 +298,10 @@ inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32
     lane.out = reinterpret_cast<uint8_t*>(words) + c;
     lane.done = lane.runEnd = 0;
   }
-  for (int c = 0; c < used; ++c)
-    if (!decodeLane(lanes[c], count)) return false;
-  return true;
+  int c = 0;
+  for (; c + 2 <= used; c += 2)
+    if (!decodePair(lanes[c], lanes[c + 1], count)) return false;
+  return c == used || decodeSingle(lanes[c], count);
 }
 
 }  // namespace
