@@ -2,6 +2,7 @@
 // estimated size; per band of 8 rows, each channel's residuals through the channel coder;
 // the filter types through the LZSS compressor primed with the decoder's ring.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <exception>
@@ -80,6 +81,17 @@ constexpr TransformForms buildForms() {
 }
 
 constexpr TransformForms kForms = buildForms();
+
+// t of the value code for every byte read as a signed residual (0 for zero, never coded).
+constexpr std::array<uint8_t, 256> buildFold() {
+  std::array<uint8_t, 256> table{};
+  for (int v = 1; v < 256; ++v) {
+    const int e = v < 128 ? v : v - 256;
+    table[v] = uint8_t(e > 0 ? 2 * e - 1 : -2 * e - 2);
+  }
+  return table;
+}
+constexpr std::array<uint8_t, 256> kFold = buildFold();
 
 inline int gammaBits(uint32_t length) { return 2 * (31 - __builtin_clz(length)) + 1; }
 
@@ -264,32 +276,34 @@ int TlgColourCount(int32_t colourType) {
   }
 }
 
+// Written without data-dependent branches: residuals of photographs mix zero and non-zero
+// values at random, and mispredicted branches would cost more than the arithmetic.
 uint32_t TlgEstimateBits(const uint8_t* values, int count) {
+  if (count <= 0) return 1;
   uint32_t bits = 1;  // the start bit
-  uint32_t zeros = 0, nonZeros = 0;
-  int a = 0, n = 3;
+  uint32_t run = 0;   // length of the current run
+  uint32_t previous = values[0] != 0;
+  uint32_t a = 0;
+  int n = 3;
   for (int i = 0; i < count; ++i) {
-    const int e = int8_t(values[i]);
-    if (e == 0) {
-      if (nonZeros) bits += gammaBits(nonZeros), nonZeros = 0;
-      ++zeros;
-      continue;
-    }
-    if (zeros) bits += gammaBits(zeros), zeros = 0;
-    ++nonZeros;
-    const uint32_t t = TlgFoldResidual(e);
-    const int k = kTlgGolombBitLength[a][n];
+    const uint32_t v = values[i];
+    const uint32_t nonZero = v != 0;
+    const uint32_t flush = uint32_t(nonZero != previous);  // the run before this value ends
+    bits += flush ? uint32_t(gammaBits(run | 1)) : 0;
+    run = (flush ? 0 : run) + 1;
+    previous = nonZero;
+    const uint32_t t = kFold[v];
+    const uint32_t k = kTlgGolombBitLength[a][n];
     const uint32_t q = t >> k;
-    bits += (q < 28 ? q : 36) + uint32_t(k) + 1;
-    a += int(t >> 1);
-    if (--n < 0) {
-      n = 3;
-      a >>= 1;
-    }
+    const uint32_t cost = (q < 28 ? q : 36) + k + 1;
+    bits += nonZero ? cost : 0;
+    a += nonZero ? t >> 1 : 0;
+    n -= int(nonZero);
+    const bool wrap = n < 0;
+    n = wrap ? 3 : n;
+    a = wrap ? a >> 1 : a;
   }
-  if (zeros) bits += gammaBits(zeros);
-  if (nonZeros) bits += gammaBits(nonZeros);
-  return bits;
+  return bits + uint32_t(gammaBits(run));
 }
 
 TlgTransformChoice TlgChooseTransform(const uint8_t* c0, const uint8_t* c1, const uint8_t* c2,

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr uint32_t kGrowStep = 4096;
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "putWide stores little-endian words");
 
 inline int floorLog2(uint32_t v) { return 31 - __builtin_clz(v); }
 
@@ -59,6 +60,17 @@ void TlgBitWriter::putBits(uint32_t value, int count) {
   bitIndex = total & 7;
 }
 
+void TlgBitWriter::putWide(uint64_t value, int count) {
+  ensure(9);
+  uint64_t word;  // the bytes past the written bits are zero, so OR-ing is enough
+  std::memcpy(&word, data + byteIndex, 8);
+  word |= value << bitIndex;  // little-endian order of the buffer
+  std::memcpy(data + byteIndex, &word, 8);
+  const uint32_t total = bitIndex + uint32_t(count);
+  byteIndex += total >> 3;
+  bitIndex = total & 7;
+}
+
 void TlgBitWriter::putGamma(uint32_t length) {
   const int m = floorLog2(length);
   // m zeros, then a 1, then the low m bits: one field of 2m + 1 bits, possibly over 32.
@@ -94,10 +106,12 @@ void TlgEncodeChannel(TlgBitWriter& writer, const int8_t* values, std::size_t co
         writer.byteIndex += 4;
         writer.bitIndex = 0;
         writer.putBits(q, 8);
+        writer.putBits(t, k);
       } else {
-        writer.putBits(1u << q, int(q) + 1);
+        // q zeros, the 1, then the low k bits of t, as one field
+        const uint64_t field = (uint64_t(1) | uint64_t(t & ((1u << k) - 1)) << 1) << q;
+        writer.putWide(field, int(q) + 1 + k);
       }
-      writer.putBits(t, k);
       a += int(t >> 1);
       if (--n < 0) {
         n = 3;

@@ -18,6 +18,7 @@ struct TlgBitWriter {
   void putBit(int bit);
   void putBits(uint32_t value, int count);  // count 0-32
   void putGamma(uint32_t length);           // length >= 1
+  void putWide(uint64_t value, int count);   // count 0-56, value already within count bits
   uint64_t bitCount() const { return uint64_t(byteIndex) * 8 + bitIndex; }
   uint32_t byteCount() const { return byteIndex + (bitIndex ? 1 : 0); }
   // Starts over for the next channel record, keeping the buffer (cleared again).
