@@ -2,6 +2,8 @@
 // container with a tags chunk when the image has a name or a mode, and writes the file.
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <new>
 #include <vector>
 
 #include "image/tlg/tlg_encode.h"
@@ -74,7 +76,9 @@ int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
   }
   const int colours = bitDepth >> 3;
   const int32_t width = image->width, height = image->height;
-  const std::size_t pixelCount = std::size_t(width) * std::size_t(height);
+  const uint64_t pixels64 = uint64_t(width) * uint64_t(height);
+  if (pixels64 * 4 + 256 > uint64_t(std::numeric_limits<std::size_t>::max() / 2)) throw std::bad_alloc();
+  const std::size_t pixelCount = std::size_t(pixels64);
 
   std::vector<uint8_t> packed(pixelCount * std::size_t(colours));
   std::vector<const uint8_t*> rows(static_cast<std::size_t>(height));
