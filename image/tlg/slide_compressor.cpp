@@ -1,5 +1,6 @@
 #include "image/tlg/slide_compressor.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -9,6 +10,7 @@ struct SlideCompressor::State {
   int32_t next[kRingSize];  // next older position with the same key, or -1
   int32_t prev[kRingSize];  // next newer position with the same key, or -1
   int32_t position;
+  int32_t written;  // bytes put since construction, counted up to kRingSize
 };
 
 namespace {
@@ -41,6 +43,7 @@ SlideCompressor::SlideCompressor() : state_(new State) {
   std::memset(s.next, 0xFF, sizeof s.next);
   std::memset(s.prev, 0xFF, sizeof s.prev);
   s.position = 0;
+  s.written = 0;
   // Every position starts under key 0; inserting from the top down leaves 0, 1, 2, ... from the head.
   for (int p = kRingSize - 1; p >= 0; --p) linkAtHead(p);
 }
@@ -83,25 +86,56 @@ void SlideCompressor::put(uint8_t byte) {
   State& s = *state_;
   const int r = s.position;
   const int before = (r - 1) & kRingMask;
-  unlink(before);
+  // Rewriting the same byte leaves the key of r - 1 alone; when r - 1 already heads its chain
+  // (as after every write but the first), relinking it would change nothing.
+  const bool keepBefore = s.ring[r] == byte && s.heads[s.ring[before] | s.ring[before + 1] << 8] == before;
+  if (!keepBefore) unlink(before);
   unlink(r);
   s.ring[r] = byte;
   if (r < kMirror) s.ring[r + kRingSize] = byte;
-  linkAtHead(before);
+  if (!keepBefore) linkAtHead(before);
   linkAtHead(r);
   s.position = (r + 1) & kRingMask;
+  if (s.written < kRingSize) ++s.written;
 }
 
 // Longest match for data[0..remaining) among ring positions sharing its first two bytes, newest
 // first. A match stops short of the write index and of the last input byte; equal lengths keep
 // the newer position.
+//
+// Every write relinks the two positions it changes at the heads of their chains, so once each
+// position has been written, every chain runs from the newest to the oldest position, which is
+// also from the nearest to the farthest behind the write index. Then a candidate that is to beat
+// a match of length best must also hold data[best - 1], data[best] at offset best - 1, and when
+// the chain of the first two bytes keeps failing, the search moves to the chain of that pair,
+// which is usually far shorter (a run of zeros ends where a zero meets another byte), and goes on
+// from the distance it had reached. The order of the candidates, and so the result, is the same.
 int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* matchPosition) const {
   if (remaining < 3) return 0;
   const State& s = *state_;
   const int r = s.position;
   const int limit = remaining - 1 < std::size_t(kMaxMatch) ? int(remaining - 1) : kMaxMatch;
+  const bool ordered = s.written >= kRingSize;
+  constexpr int kMissesBeforeSwitch = 24, kMostSwitches = 3;
   int best = 0;
-  for (int b = s.heads[data[0] | data[1] << 8]; b != -1; b = s.next[b]) {
+  int offset = 0;   // the chain followed is that of data[offset], data[offset + 1]
+  int reached = 0;  // distance behind r of the last candidate examined
+  int misses = 0, switches = 0;
+  // Runs (zeros above all): when data starts with two equal bytes v, every candidate of the
+  // chain starts with v, v, and its match length follows from the length of its run of v (up to
+  // limit) against data's. Consecutive candidates of the chain (nearest first) are usually
+  // neighbours in the ring, whose runs differ by one, so few runs are scanned.
+  const uint8_t v = data[0];
+  const bool runs = data[1] == v;
+  int runAhead = 0;
+  if (runs)
+    while (runAhead < limit && data[runAhead] == v) ++runAhead;
+  int previous = -1, previousRun = 0;
+  for (int p = s.heads[data[0] | data[1] << 8]; p != -1;) {
+    const int b = (p - offset) & kRingMask;
+    p = s.next[p];
+    const int distance = ((r - b - 1) & kRingMask) + 1;  // 1 to 4096
+    if (offset && distance <= reached) continue;  // examined on an earlier chain
     if (b == r || ((b + 1) & kRingMask) == r) continue;
     int end = b + limit;
     if (end < kRingSize) {
@@ -111,16 +145,46 @@ int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* 
     } else if (r < end - kRingSize) {
       end = r + kRingSize;
     }
+    reached = distance;
     const int room = end - b;
-    if (room <= best) continue;
     const uint8_t* candidate = s.ring + b;
-    // A strictly longer match must agree at index best as well.
-    if (best >= 2 && candidate[best] != data[best]) continue;
-    const int length = commonLength(candidate, data, 2, room);
+    int length = 0;
+    if (runs && offset == 0) {
+      int run;
+      if (b == ((previous - 1) & kRingMask) && previous >= 0) {
+        run = std::min(previousRun + 1, limit);
+      } else {
+        run = 2;  // the key
+        while (run < limit && candidate[run] == v) ++run;
+      }
+      previous = b;
+      previousRun = run;
+      if (room > best) {
+        if (run != runAhead) length = std::min(room, std::min(run, runAhead));
+        else length = runAhead >= room ? room : commonLength(candidate, data, runAhead, room);
+      }
+    } else if (room > best && (best < 2 || candidate[best] == data[best])) {
+      // (a strictly longer match must agree at index best as well)
+      length = commonLength(candidate, data, offset ? 0 : 2, room);
+    }
     if (length > best) {
       best = length;
       *matchPosition = b;
-      if (best == kMaxMatch) break;
+      misses = 0;
+      if (best == limit) break;  // nothing can be longer
+      continue;
+    }
+    if (++misses >= kMissesBeforeSwitch && ordered && best >= 2 && switches < kMostSwitches) {
+      // The last pair of two different bytes is usually the rarest (runs make long chains).
+      int pair = best - 1;
+      while (pair > 0 && data[pair] == data[pair + 1]) --pair;
+      if (data[pair] == data[pair + 1]) pair = best - 1;
+      if (pair != offset) {
+        offset = pair;
+        p = s.heads[data[offset] | data[offset + 1] << 8];
+        ++switches;
+      }
+      misses = 0;
     }
   }
   return best;
