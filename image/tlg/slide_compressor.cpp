@@ -34,6 +34,13 @@ inline int commonLength(const uint8_t* a, const uint8_t* b, int start, int limit
   return i;
 }
 
+inline bool sameWord(const uint8_t* a, const uint8_t* b) {
+  uint64_t x, y;
+  std::memcpy(&x, a, 8);
+  std::memcpy(&y, b, 8);
+  return x == y;
+}
+
 }  // namespace
 
 SlideCompressor::SlideCompressor() : state_(new State) {
@@ -150,21 +157,26 @@ int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* 
     const uint8_t* candidate = s.ring + b;
     int length = 0;
     if (runs && offset == 0) {
+      // The run only matters up to cap: from there on the match is min(room, runAhead) long.
+      // A neighbour's capped run gives this one's, since cap grows by at most one per step.
+      const int cap = std::min(room, runAhead + 1);
       int run;
-      if (b == ((previous - 1) & kRingMask) && previous >= 0) {
-        run = std::min(previousRun + 1, limit);
+      if (previous >= 0 && b == ((previous - 1) & kRingMask)) {
+        run = std::min(previousRun + 1, cap);
       } else {
-        run = 2;  // the key
-        while (run < limit && candidate[run] == v) ++run;
+        run = std::min(2, cap);  // the key
+        while (run < cap && candidate[run] == v) ++run;
       }
       previous = b;
       previousRun = run;
       if (room > best) {
-        if (run != runAhead) length = std::min(room, std::min(run, runAhead));
-        else length = runAhead >= room ? room : commonLength(candidate, data, runAhead, room);
+        if (run == cap) length = std::min(room, runAhead);
+        else if (run != runAhead) length = std::min(run, runAhead);
+        else length = commonLength(candidate, data, runAhead, room);
       }
-    } else if (room > best && (best < 2 || candidate[best] == data[best])) {
-      // (a strictly longer match must agree at index best as well)
+    } else if (room > best && (best < 8 ? best < 2 || candidate[best] == data[best]
+                                         : sameWord(candidate + best - 7, data + best - 7))) {
+      // (a strictly longer match must agree up to index best, so its last 8 bytes are tried first)
       length = commonLength(candidate, data, offset ? 0 : 2, room);
     }
     if (length > best) {
