@@ -6,6 +6,7 @@
 
 #include "image/tlg/slide_compressor.h"
 #include "image/tlg/tlg_encode.h"
+#include "tests/image/tlg_write/tlg_reference_compressor.h"
 #include "tests/image/tlg_write/tlg_reference_decoder.h"
 
 namespace {
@@ -16,13 +17,16 @@ void check(bool ok) {
 
 void compressorRoundTrip(const uint8_t* data, std::size_t size, bool primed, unsigned pieces) {
   SlideCompressor c;
+  static tlgref::PlainCompressor plain;  // large; the oracle for the exact bytes
+  plain = tlgref::PlainCompressor();
   uint8_t ring[4096] = {};
   if (primed) {
     uint8_t pattern[4096];
     TlgFilterRingPattern(pattern);
-    std::vector<uint8_t> discard(SlideCompressor::MaxOutput(4096));
+    std::vector<uint8_t> discard(SlideCompressor::MaxOutput(4096)), ignored;
     std::size_t n = 0;
     c.Encode(pattern, 4096, discard.data(), &n);
+    plain.encode(pattern, 4096, ignored);
     tlgref::filterRing(ring);
   }
   std::vector<uint8_t> decoded;
@@ -35,6 +39,9 @@ void compressorRoundTrip(const uint8_t* data, std::size_t size, bool primed, uns
     std::size_t n = 0;
     c.Encode(data + done, piece, out.data(), &n);
     check(n <= out.size());
+    std::vector<uint8_t> want;
+    plain.encode(data + done, piece, want);
+    check(want.size() == n && std::memcmp(want.data(), out.data(), n) == 0);
     r = tlgref::lzssDecode(decoded, out.data(), n, ring, r);
     check(r == c.position());
     done += piece;

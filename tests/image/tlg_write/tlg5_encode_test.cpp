@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "image/tlg/tlg_encode.h"
+#include "tests/image/tlg_write/tlg_reference_compressor.h"
 #include "tests/image/tlg_write/tlg_reference_decoder.h"
 #include "tests/image/tlg_write/tlg_write_test_util.h"
 
@@ -91,6 +94,67 @@ TEST(Tlg5Encode, RefusedColourTypeWritesNothing) {
   TlgMemoryWriter w(64);
   Tlg5Encode(source, w);
   EXPECT_EQ(w.size(), 0u);
+}
+
+// TLG5 written the plain way with the plain compressor (a copy of it serves as the snapshot).
+std::vector<uint8_t> plainTlg5(const tlgtest::Packed& p) {
+  const int planes = p.colours == 1 ? 3 : p.colours;
+  std::vector<uint8_t> out = {'T', 'L', 'G', '5', '.', '0', 0, 'r', 'a', 'w', 0x1a, uint8_t(planes)};
+  auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i))); };
+  put32(uint32_t(p.width));
+  put32(uint32_t(p.height));
+  put32(4);
+  const int blocks = (p.height - 1) / 4 + 1;
+  const std::size_t table = out.size();
+  out.resize(out.size() + 4 * std::size_t(blocks));
+  auto compressor = std::make_unique<tlgref::PlainCompressor>();
+  auto saved = std::make_unique<tlgref::PlainCompressor>();
+  for (int b = 0; b < blocks; ++b) {
+    const int rows = std::min(4, p.height - 4 * b);
+    std::vector<uint8_t> plane[4];
+    for (int j = 0; j < rows; ++j) {
+      const int y = 4 * b + j;
+      int previous[4] = {0, 0, 0, 0};
+      for (int x = 0; x < p.width; ++x) {
+        int e[4];
+        for (int c = 0; c < planes; ++c) {
+          const int sc = p.colours == 1 ? 0 : c;
+          const int m = p.at(x, y, sc) - (y ? p.at(x, y - 1, sc) : 0);
+          e[c] = m - previous[c];
+          previous[c] = m;
+        }
+        plane[0].push_back(uint8_t(e[0] - e[1]));
+        plane[1].push_back(uint8_t(e[1]));
+        plane[2].push_back(uint8_t(e[2] - e[1]));
+        if (planes == 4) plane[3].push_back(uint8_t(e[3]));
+      }
+    }
+    uint32_t blockSize = 0;
+    for (int c = 0; c < planes; ++c) {
+      *saved = *compressor;
+      std::vector<uint8_t> packed;
+      compressor->encode(plane[c].data(), plane[c].size(), packed);
+      const bool keep = packed.size() < plane[c].size();
+      if (!keep) *compressor = *saved;
+      const std::vector<uint8_t>& data = keep ? packed : plane[c];
+      out.push_back(keep ? 0 : 1);
+      put32(uint32_t(data.size()));
+      out.insert(out.end(), data.begin(), data.end());
+      blockSize += uint32_t(5 + data.size());
+    }
+    for (int i = 0; i < 4; ++i) out[table + 4 * b + i] = uint8_t(blockSize >> (8 * i));
+  }
+  return out;
+}
+
+TEST(Tlg5Encode, SameBytesAsThePlainEncoder) {
+  uint32_t seed = 40;
+  for (Kind kind : {Kind::Flat, Kind::Smooth, Kind::Noise, Kind::Uniform})
+    for (int colours : {1, 3, 4}) {
+      const int width = 150 + int(seed % 7);
+      const tlgtest::Packed p = makePacked(width, 45, colours, kind, seed++);
+      ASSERT_EQ(tlgtest::encodeTlg5(p), plainTlg5(p)) << "kind " << int(kind) << " colours " << colours;
+    }
 }
 
 }  // namespace
