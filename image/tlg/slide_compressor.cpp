@@ -117,89 +117,125 @@ void SlideCompressor::put(uint8_t byte) {
 // the chain of the first two bytes keeps failing, the search moves to the chain of that pair,
 // which is usually far shorter (a run of zeros ends where a zero meets another byte), and goes on
 // from the distance it had reached. The order of the candidates, and so the result, is the same.
-int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* matchPosition) const {
-  if (remaining < 3) return 0;
-  const State& s = *state_;
-  const int r = s.position;
-  const int limit = remaining - 1 < std::size_t(kMaxMatch) ? int(remaining - 1) : kMaxMatch;
-  const bool ordered = s.written >= kRingSize;
-  constexpr int kMissesBeforeSwitch = 24, kMostSwitches = 3;
-  int best = 0;
+namespace {
+
+// One search, as it walks the chains.
+struct Search {
+  const uint8_t* ring;
+  const int32_t* heads;
+  const int32_t* next;
+  const uint8_t* data;
+  int r, limit;
+  bool ordered;
+  int best = 0, position = 0;
+  int p = -1;       // the next chain entry
   int offset = 0;   // the chain followed is that of data[offset], data[offset + 1]
   int reached = 0;  // distance behind r of the last candidate examined
   int misses = 0, switches = 0;
-  // Runs (zeros above all): when data starts with two equal bytes v, every candidate of the
-  // chain starts with v, v, and its match length follows from the length of its run of v (up to
-  // limit) against data's. Consecutive candidates of the chain (nearest first) are usually
-  // neighbours in the ring, whose runs differ by one, so few runs are scanned.
-  const uint8_t v = data[0];
-  const bool runs = data[1] == v;
-  int runAhead = 0;
-  if (runs)
-    while (runAhead < limit && data[runAhead] == v) ++runAhead;
-  int previous = -1, previousRun = 0;
-  for (int p = s.heads[data[0] | data[1] << 8]; p != -1;) {
-    const int b = (p - offset) & kRingMask;
-    p = s.next[p];
+  // Runs: the data's leading run of v and the capped run of the previous candidate.
+  uint8_t v = 0;
+  int runAhead = 0, previous = -1, previousRun = 0;
+};
+
+constexpr int kMissesBeforeSwitch = 24, kMostSwitches = 3;
+
+// Walks the chain at s.p. Anchored walks follow the chain of a later pair (offset > 0) and
+// skip what an earlier walk examined. Returns true when the walk should go on anchored on the
+// chain now in s.p.
+template <bool kAnchored, bool kRuns>
+bool walkChain(Search& s) {
+  const int r = s.r, limit = s.limit;
+  const int offset = kAnchored ? s.offset : 0;
+  while (s.p != -1) {
+    const int b = (s.p - offset) & kRingMask;
+    s.p = s.next[s.p];
     const int distance = ((r - b - 1) & kRingMask) + 1;  // 1 to 4096
-    if (offset && distance <= reached) continue;  // examined on an earlier chain
+    if (kAnchored && distance <= s.reached) continue;  // examined on an earlier chain
     if (b == r || ((b + 1) & kRingMask) == r) continue;
     int end = b + limit;
-    if (end < kRingSize) {
+    if (end < SlideCompressor::kRingSize) {
       if (b <= r && r < end) end = r;
     } else if (b <= r) {
       end = r;
-    } else if (r < end - kRingSize) {
-      end = r + kRingSize;
+    } else if (r < end - SlideCompressor::kRingSize) {
+      end = r + SlideCompressor::kRingSize;
     }
-    reached = distance;
-    const int room = end - b;
+    s.reached = distance;
+    const int room = end - b, best = s.best;
     const uint8_t* candidate = s.ring + b;
+    const uint8_t* data = s.data;
     int length = 0;
-    if (runs && offset == 0) {
+    if (kRuns) {
       // The run only matters up to cap: from there on the match is min(room, runAhead) long.
       // A neighbour's capped run gives this one's, since cap grows by at most one per step.
-      const int cap = std::min(room, runAhead + 1);
+      const int cap = std::min(room, s.runAhead + 1);
       int run;
-      if (previous >= 0 && b == ((previous - 1) & kRingMask)) {
-        run = std::min(previousRun + 1, cap);
+      if (s.previous >= 0 && b == ((s.previous - 1) & kRingMask)) {
+        run = std::min(s.previousRun + 1, cap);
       } else {
         run = std::min(2, cap);  // the key
-        while (run < cap && candidate[run] == v) ++run;
+        while (run < cap && candidate[run] == s.v) ++run;
       }
-      previous = b;
-      previousRun = run;
+      s.previous = b;
+      s.previousRun = run;
       if (room > best) {
-        if (run == cap) length = std::min(room, runAhead);
-        else if (run != runAhead) length = std::min(run, runAhead);
-        else length = commonLength(candidate, data, runAhead, room);
+        if (run == cap) length = std::min(room, s.runAhead);
+        else if (run != s.runAhead) length = std::min(run, s.runAhead);
+        else length = commonLength(candidate, data, s.runAhead, room);
       }
     } else if (room > best && (best < 8 ? best < 2 || candidate[best] == data[best]
                                          : sameWord(candidate + best - 7, data + best - 7))) {
       // (a strictly longer match must agree up to index best, so its last 8 bytes are tried first)
-      length = commonLength(candidate, data, offset ? 0 : 2, room);
+      length = commonLength(candidate, data, kAnchored ? 0 : 2, room);
     }
     if (length > best) {
-      best = length;
-      *matchPosition = b;
-      misses = 0;
-      if (best == limit) break;  // nothing can be longer
+      s.best = length;
+      s.position = b;
+      s.misses = 0;
+      if (length == limit) return false;  // nothing can be longer
       continue;
     }
-    if (++misses >= kMissesBeforeSwitch && ordered && best >= 2 && switches < kMostSwitches) {
+    if (++s.misses >= kMissesBeforeSwitch && s.ordered && best >= 2 && s.switches < kMostSwitches) {
       // The last pair of two different bytes is usually the rarest (runs make long chains).
       int pair = best - 1;
       while (pair > 0 && data[pair] == data[pair + 1]) --pair;
       if (data[pair] == data[pair + 1]) pair = best - 1;
+      s.misses = 0;
       if (pair != offset) {
-        offset = pair;
-        p = s.heads[data[offset] | data[offset + 1] << 8];
-        ++switches;
+        s.offset = pair;
+        s.p = s.heads[data[pair] | data[pair + 1] << 8];
+        ++s.switches;
+        return true;
       }
-      misses = 0;
     }
   }
-  return best;
+  return false;
+}
+
+}  // namespace
+
+int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* matchPosition) const {
+  if (remaining < 3) return 0;
+  const State& st = *state_;
+  Search s{st.ring, st.heads, st.next, data, st.position,
+           remaining - 1 < std::size_t(kMaxMatch) ? int(remaining - 1) : kMaxMatch,
+           st.written >= kRingSize};
+  s.p = st.heads[data[0] | data[1] << 8];
+  // Runs (zeros above all): when data starts with two equal bytes v, every candidate of the
+  // first chain starts with v, v, and its match length follows from the length of its run of v
+  // against data's. Consecutive candidates (nearest first) are usually neighbours in the ring,
+  // whose runs differ by one, so few runs are scanned.
+  bool anchored;
+  if (data[1] == data[0]) {
+    s.v = data[0];
+    while (s.runAhead < s.limit && data[s.runAhead] == s.v) ++s.runAhead;
+    anchored = walkChain<false, true>(s);
+  } else {
+    anchored = walkChain<false, false>(s);
+  }
+  while (anchored) anchored = walkChain<true, false>(s);
+  if (s.best) *matchPosition = s.position;
+  return s.best;
 }
 
 void SlideCompressor::Encode(const uint8_t* input, std::size_t length, uint8_t* output,
