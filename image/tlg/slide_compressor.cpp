@@ -112,11 +112,12 @@ void SlideCompressor::put(uint8_t byte) {
 //
 // Every write relinks the two positions it changes at the heads of their chains, so once each
 // position has been written, every chain runs from the newest to the oldest position, which is
-// also from the nearest to the farthest behind the write index. Then a candidate that is to beat
-// a match of length best must also hold data[best - 1], data[best] at offset best - 1, and when
-// the chain of the first two bytes keeps failing, the search moves to the chain of that pair,
-// which is usually far shorter (a run of zeros ends where a zero meets another byte), and goes on
-// from the distance it had reached. The order of the candidates, and so the result, is the same.
+// also from the nearest to the farthest behind the write index. A candidate that is to beat a
+// match of length best must hold data[j], data[j + 1] at offset j for every j < best; so when the
+// chain of the first two bytes keeps failing, the search moves to the chain of a later pair
+// (the last one of two different bytes, usually far shorter: runs of zeros make the longest
+// chains) and goes on from the distance it had reached. The candidates come in the same order,
+// so the result is the same.
 namespace {
 
 // One search, as it walks the chains.

@@ -198,19 +198,21 @@ void encodeBand(const Geometry& g, int bandIndex, BandScratch& s, BandResult& ou
 // Bands are independent until assembly: each worker takes the next band number, so the result
 // does not depend on how many run.
 void encodeBands(const Geometry& g, std::vector<BandResult>& results, int threads) {
+#if TLG_ENCODE_THREADS
+  if (threads <= 0) threads = int(std::thread::hardware_concurrency());
+  threads = std::max(1, std::min(threads, g.yBlocks));
+#else
+  threads = 1;
+#endif
+  // Working storage for every worker, made here so that a shortage is raised in the caller.
+  std::vector<std::unique_ptr<BandScratch>> scratch;
+  for (int t = 0; t < threads; ++t) scratch.emplace_back(new BandScratch(g.width));
   std::atomic<int> nextBand{0};
-  std::vector<std::exception_ptr> failures(results.size());
-  auto work = [&]() {
-    std::unique_ptr<BandScratch> scratch;
-    try {
-      scratch.reset(new BandScratch(g.width));
-    } catch (...) {
-      failures[0] = std::current_exception();
-      return;
-    }
+  std::vector<std::exception_ptr> failures(results.size());  // each written by one worker
+  auto work = [&](BandScratch* own) {
     for (int b; (b = nextBand.fetch_add(1)) < g.yBlocks;) {
       try {
-        encodeBand(g, b, *scratch, results[b]);
+        encodeBand(g, b, *own, results[b]);
       } catch (...) {
         failures[b] = std::current_exception();
         nextBand.store(g.yBlocks);
@@ -218,24 +220,21 @@ void encodeBands(const Geometry& g, std::vector<BandResult>& results, int thread
     }
   };
 #if TLG_ENCODE_THREADS
-  if (threads <= 0) threads = int(std::thread::hardware_concurrency());
-  threads = std::max(1, std::min(threads, g.yBlocks));
   std::vector<std::thread> pool;
   for (int t = 1; t < threads; ++t) {
     try {
-      pool.emplace_back(work);
+      pool.emplace_back(work, scratch[t].get());
     } catch (...) {
       break;  // fewer helpers; the calling thread still does the rest
     }
   }
-  work();
+  work(scratch[0].get());
   for (auto& thread : pool) thread.join();
 #else
-  (void)threads;
-  work();
+  work(scratch[0].get());
 #endif
   for (auto& failure : failures)
-    if (failure) std::rethrow_exception(failure);
+    if (failure) std::rethrow_exception(failure);  // the first band's failure
 }
 
 void writeFilterTypes(const std::vector<uint8_t>& types, TlgMemoryWriter& writer) {
