@@ -1,0 +1,278 @@
+#include "image/tlg/slide_compressor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+struct SlideCompressor::State {
+  uint8_t ring[kRingSize + kMirror];
+  int32_t heads[65536];  // newest position of each two-byte key, or -1
+  int32_t next[kRingSize];  // next older position with the same key, or -1
+  int32_t prev[kRingSize];  // next newer position with the same key, or -1
+  int32_t position;
+  int32_t written;  // bytes put since construction, counted up to kRingSize
+};
+
+namespace {
+
+constexpr int kRingMask = SlideCompressor::kRingSize - 1;
+
+// Bytes a[i] == b[i] from i = start on, up to limit; returns the first index that differs.
+inline int commonLength(const uint8_t* a, const uint8_t* b, int start, int limit) {
+  int i = start;
+  while (i + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) {
+      const uint64_t diff = x ^ y;  // little-endian: the lowest set byte is the first mismatch
+      return i + int(__builtin_ctzll(diff) >> 3);
+    }
+    i += 8;
+  }
+  while (i < limit && a[i] == b[i]) ++i;
+  return i;
+}
+
+inline bool sameWord(const uint8_t* a, const uint8_t* b) {
+  uint64_t x, y;
+  std::memcpy(&x, a, 8);
+  std::memcpy(&y, b, 8);
+  return x == y;
+}
+
+}  // namespace
+
+SlideCompressor::SlideCompressor() : state_(new State) {
+  State& s = *state_;
+  std::memset(s.ring, 0, sizeof s.ring);
+  std::memset(s.heads, 0xFF, sizeof s.heads);
+  std::memset(s.next, 0xFF, sizeof s.next);
+  std::memset(s.prev, 0xFF, sizeof s.prev);
+  s.position = 0;
+  s.written = 0;
+  // Every position starts under key 0; inserting from the top down leaves 0, 1, 2, ... from the head.
+  for (int p = kRingSize - 1; p >= 0; --p) linkAtHead(p);
+}
+
+SlideCompressor::~SlideCompressor() = default;
+
+int32_t SlideCompressor::position() const { return state_->position; }
+const uint8_t* SlideCompressor::ring() const { return state_->ring; }
+
+void SlideCompressor::Store() {
+  if (!saved_) saved_.reset(new State);
+  std::memcpy(saved_.get(), state_.get(), sizeof(State));
+}
+
+void SlideCompressor::Restore() {
+  if (saved_) std::memcpy(state_.get(), saved_.get(), sizeof(State));
+}
+
+void SlideCompressor::unlink(int p) {
+  State& s = *state_;
+  const int key = s.ring[p] | s.ring[p + 1] << 8;
+  const int32_t older = s.next[p], newer = s.prev[p];
+  if (newer != -1) s.next[newer] = older; else s.heads[key] = older;
+  if (older != -1) s.prev[older] = newer;
+  s.next[p] = s.prev[p] = -1;
+}
+
+void SlideCompressor::linkAtHead(int p) {
+  State& s = *state_;
+  const int key = s.ring[p] | s.ring[p + 1] << 8;
+  const int32_t head = s.heads[key];
+  s.next[p] = head;
+  s.prev[p] = -1;
+  if (head != -1) s.prev[head] = p;
+  s.heads[key] = p;
+}
+
+// Writing ring[r] changes the keys of r - 1 and r, so both move to the heads of their new chains.
+void SlideCompressor::put(uint8_t byte) {
+  State& s = *state_;
+  const int r = s.position;
+  const int before = (r - 1) & kRingMask;
+  // Rewriting the same byte leaves the key of r - 1 alone; when r - 1 already heads its chain
+  // (as after every write but the first), relinking it would change nothing.
+  const bool keepBefore = s.ring[r] == byte && s.heads[s.ring[before] | s.ring[before + 1] << 8] == before;
+  if (!keepBefore) unlink(before);
+  unlink(r);
+  s.ring[r] = byte;
+  if (r < kMirror) s.ring[r + kRingSize] = byte;
+  if (!keepBefore) linkAtHead(before);
+  linkAtHead(r);
+  s.position = (r + 1) & kRingMask;
+  if (s.written < kRingSize) ++s.written;
+}
+
+// Longest match for data[0..remaining) among ring positions sharing its first two bytes, newest
+// first. A match stops short of the write index and of the last input byte; equal lengths keep
+// the newer position.
+//
+// Every write relinks the two positions it changes at the heads of their chains, so once each
+// position has been written, every chain runs from the newest to the oldest position, which is
+// also from the nearest to the farthest behind the write index. A candidate that is to beat a
+// match of length best must hold data[j], data[j + 1] at offset j for every j < best; so when the
+// chain of the first two bytes keeps failing, the search moves to the chain of a later pair
+// (the last one of two different bytes, usually far shorter: runs of zeros make the longest
+// chains) and goes on from the distance it had reached. The candidates come in the same order,
+// so the result is the same.
+namespace {
+
+// One search, as it walks the chains.
+struct Search {
+  const uint8_t* ring;
+  const int32_t* heads;
+  const int32_t* next;
+  const uint8_t* data;
+  int r, limit;
+  bool ordered;
+  int best = 0, position = 0;
+  int p = -1;       // the next chain entry
+  int offset = 0;   // the chain followed is that of data[offset], data[offset + 1]
+  int reached = 0;  // distance behind r of the last candidate examined
+  int misses = 0, switches = 0;
+  // Runs: the data's leading run of v and the capped run of the previous candidate.
+  uint8_t v = 0;
+  int runAhead = 0, previous = -1, previousRun = 0;
+};
+
+constexpr int kMissesBeforeSwitch = 24, kMostSwitches = 3;
+
+// Walks the chain at s.p. Anchored walks follow the chain of a later pair (offset > 0) and
+// skip what an earlier walk examined. Returns true when the walk should go on anchored on the
+// chain now in s.p.
+template <bool kAnchored, bool kRuns>
+bool walkChain(Search& s) {
+  const int r = s.r, limit = s.limit;
+  const int offset = kAnchored ? s.offset : 0;
+  while (s.p != -1) {
+    const int b = (s.p - offset) & kRingMask;
+    s.p = s.next[s.p];
+    const int distance = ((r - b - 1) & kRingMask) + 1;  // 1 to 4096
+    if (kAnchored && distance <= s.reached) continue;  // examined on an earlier chain
+    if (b == r || ((b + 1) & kRingMask) == r) continue;
+    int end = b + limit;
+    if (end < SlideCompressor::kRingSize) {
+      if (b <= r && r < end) end = r;
+    } else if (b <= r) {
+      end = r;
+    } else if (r < end - SlideCompressor::kRingSize) {
+      end = r + SlideCompressor::kRingSize;
+    }
+    s.reached = distance;
+    const int room = end - b, best = s.best;
+    const uint8_t* candidate = s.ring + b;
+    const uint8_t* data = s.data;
+    int length = 0;
+    if (kRuns) {
+      // The run only matters up to cap: from there on the match is min(room, runAhead) long.
+      // A neighbour's capped run gives this one's, since cap grows by at most one per step.
+      const int cap = std::min(room, s.runAhead + 1);
+      int run;
+      if (s.previous >= 0 && b == ((s.previous - 1) & kRingMask)) {
+        run = std::min(s.previousRun + 1, cap);
+      } else {
+        run = std::min(2, cap);  // the key
+        while (run < cap && candidate[run] == s.v) ++run;
+      }
+      s.previous = b;
+      s.previousRun = run;
+      if (room > best) {
+        if (run == cap) length = std::min(room, s.runAhead);
+        else if (run != s.runAhead) length = std::min(run, s.runAhead);
+        else length = commonLength(candidate, data, s.runAhead, room);
+      }
+    } else if (room > best && (best < 8 ? best < 2 || candidate[best] == data[best]
+                                         : sameWord(candidate + best - 7, data + best - 7))) {
+      // (a strictly longer match must agree up to index best, so its last 8 bytes are tried first)
+      length = commonLength(candidate, data, kAnchored ? 0 : 2, room);
+    }
+    if (length > best) {
+      s.best = length;
+      s.position = b;
+      s.misses = 0;
+      if (length == limit) return false;  // nothing can be longer
+      continue;
+    }
+    if (++s.misses >= kMissesBeforeSwitch && s.ordered && best >= 2 && s.switches < kMostSwitches) {
+      // The last pair of two different bytes is usually the rarest (runs make long chains).
+      int pair = best - 1;
+      while (pair > 0 && data[pair] == data[pair + 1]) --pair;
+      if (data[pair] == data[pair + 1]) pair = best - 1;
+      s.misses = 0;
+      if (pair != offset) {
+        s.offset = pair;
+        s.p = s.heads[data[pair] | data[pair + 1] << 8];
+        ++s.switches;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* matchPosition) const {
+  if (remaining < 3) return 0;
+  const State& st = *state_;
+  Search s{st.ring, st.heads, st.next, data, st.position,
+           remaining - 1 < std::size_t(kMaxMatch) ? int(remaining - 1) : kMaxMatch,
+           st.written >= kRingSize};
+  s.p = st.heads[data[0] | data[1] << 8];
+  // Runs (zeros above all): when data starts with two equal bytes v, every candidate of the
+  // first chain starts with v, v, and its match length follows from the length of its run of v
+  // against data's. Consecutive candidates (nearest first) are usually neighbours in the ring,
+  // whose runs differ by one, so few runs are scanned.
+  bool anchored;
+  if (data[1] == data[0]) {
+    s.v = data[0];
+    while (s.runAhead < s.limit && data[s.runAhead] == s.v) ++s.runAhead;
+    anchored = walkChain<false, true>(s);
+  } else {
+    anchored = walkChain<false, false>(s);
+  }
+  while (anchored) anchored = walkChain<true, false>(s);
+  if (s.best) *matchPosition = s.position;
+  return s.best;
+}
+
+void SlideCompressor::Encode(const uint8_t* input, std::size_t length, uint8_t* output,
+                             std::size_t* outCount) {
+  if (length == 0) return;
+  std::size_t o = *outCount;
+  std::size_t flagIndex = o;
+  unsigned flags = 0, mask = 1;
+  std::size_t i = 0;
+  while (i < length) {
+    if (mask == 1) flagIndex = o++;  // a group's flag byte precedes its items
+    int source = 0;
+    const int found = findMatch(input + i, length - i, &source);
+    if (found < 3) {
+      output[o++] = input[i];
+      put(input[i]);
+      ++i;
+    } else {
+      flags |= mask;
+      output[o++] = uint8_t(source);
+      if (found < 18) {
+        output[o++] = uint8_t(((source >> 8) & 0x0F) | (found - 3) << 4);
+      } else {
+        output[o++] = uint8_t(((source >> 8) & 0x0F) | 0xF0);
+        output[o++] = uint8_t(found - 18);
+      }
+      for (int k = 0; k < found; ++k) put(input[i + k]);
+      i += std::size_t(found);
+    }
+    mask <<= 1;
+    if (mask == 0x100) {
+      output[flagIndex] = uint8_t(flags);
+      flags = 0;
+      mask = 1;
+    }
+  }
+  if (mask != 1) output[flagIndex] = uint8_t(flags);
+  *outCount = o;
+}
