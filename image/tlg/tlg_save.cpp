@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/tlg/tlg_encode.h"
+#include "image/tlg/tlg_routines.h"
 
 namespace {
 
@@ -62,8 +63,7 @@ uint32_t TlgFormatTags(const Image& image, uint8_t* out, uint32_t capacity) {
 }
 
 int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
-  // TlgInitRoutines: the encoders need only the compile-time tables; the one-time set-up of
-  // the reader's routine slots is started here once both sides are in one tree.
+  TlgInitRoutines();  // once per process; both entries of the codec start it
   const char* shownPath = path ? path : "";
   if (!image || !image->pixels || image->width <= 0 || image->height <= 0) {
     std::printf("TLG: \"%s\" 画像データが空です\n", shownPath);
