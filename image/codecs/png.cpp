@@ -1,0 +1,205 @@
+// PNG reading: probe, decode with the transforms to B, G, R, A, the layer text chunks,
+// and the 8-bit grey plane of the JPEG alpha segment.
+#include "image/codecs/png.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "image/aligned_alloc.h"
+#include "image/codecs/png_internal.h"
+#include "launcher/numbers.h"
+
+void pngReadFromCursor(png_structp png, png_bytep out, png_size_t length) {
+  auto* cursor = static_cast<PngReadCursor*>(png_get_io_ptr(png));
+  if (length > cursor->size - cursor->position) png_error(png, "read past the end of the data");
+  std::memcpy(out, cursor->data + cursor->position, length);
+  cursor->position += length;
+}
+
+namespace {
+
+uint32_t readBe32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+// Initial bit depth by the IHDR colour type.
+int32_t probeDepth(uint8_t colourType) {
+  switch (colourType) {
+    case 0: case 3: return 8;
+    case 2: return 24;
+    case 4: case 6: return 32;
+    default: return 0;
+  }
+}
+
+// The layer values from the text chunks before the image data; the last of a key wins.
+void readLayerTexts(png_structp png, png_infop info, Image* image) {
+  png_textp texts = nullptr;
+  const int count = png_get_text(png, info, &texts, nullptr);
+  for (int i = 0; i < count; ++i) {
+    const char* key = texts[i].key;
+    const char* text = texts[i].text ? texts[i].text : "";
+    if (std::strcmp(key, "Name") == 0) {
+      // Longer names are cut to what the record holds.
+      const std::size_t length = std::min<std::size_t>(texts[i].text_length, sizeof image->name - 1);
+      std::memcpy(image->name, text, length);
+      image->name[length] = '\0';
+    } else if (std::strcmp(key, "Left") == 0) {
+      image->left = parseHex(text);
+    } else if (std::strcmp(key, "Top") == 0) {
+      image->top = parseHex(text);
+    } else if (std::strcmp(key, "Mode") == 0) {
+      image->mode = parseDecimal(text);
+    }
+  }
+}
+
+// Requests the transforms that turn every colour type and depth into 8-bit B, G, R, A.
+// Returns whether the image has alpha (an alpha channel or a tRNS chunk).
+bool requestTransforms(png_structp png, png_infop info, int bitDepth, int colourType) {
+  if (bitDepth == 16) png_set_strip_16(png);
+  if (bitDepth < 8) {
+    if (colourType == PNG_COLOR_TYPE_GRAY) png_set_expand_gray_1_2_4_to_8(png);
+    png_set_packing(png);
+  }
+  if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+  if (colourType == PNG_COLOR_TYPE_RGB || colourType == PNG_COLOR_TYPE_PALETTE ||
+      colourType == PNG_COLOR_TYPE_RGB_ALPHA)
+    png_set_bgr(png);
+  bool alpha = (colourType & PNG_COLOR_MASK_ALPHA) != 0;
+  if (png_get_valid(png, info, PNG_INFO_tRNS)) {
+    png_set_tRNS_to_alpha(png);
+    alpha = true;
+  }
+  if (!(colourType & PNG_COLOR_MASK_ALPHA)) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  return alpha;
+}
+
+struct PngReadJob {
+  PngReadCursor cursor;
+  png_structp png;
+  png_infop info;
+  png_infop endInfo;
+};
+
+int createReadJob(PngReadJob* job, const uint8_t* data, int32_t size) {
+  job->cursor = PngReadCursor{data, size > 0 ? size_t(size) : 0, 0};
+  job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (!job->png) return 10;
+  job->info = png_create_info_struct(job->png);
+  job->endInfo = job->info ? png_create_info_struct(job->png) : nullptr;
+  if (!job->info || !job->endInfo) {
+    png_destroy_read_struct(&job->png, &job->info, &job->endInfo);
+    return 11;
+  }
+  return 0;
+}
+
+void destroyReadJob(PngReadJob* job) { png_destroy_read_struct(&job->png, &job->info, &job->endInfo); }
+
+// Everything between the recovery point and the last libpng call is plain C: no object
+// with a destructor lives in these frames, so a longjmp skips nothing.
+int decodeRows(PngReadJob* job, Image* image) {
+  png_structp png = job->png;
+  png_infop info = job->info;
+  if (setjmp(png_jmpbuf(png))) return 12;
+  png_set_read_fn(png, &job->cursor, pngReadFromCursor);
+  png_read_info(png, info);
+  png_uint_32 width = 0, height = 0;
+  int bitDepth = 0, colourType = 0, interlace = 0;
+  png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
+  const bool alpha = requestTransforms(png, info, bitDepth, colourType);
+  image->bitDepth = alpha ? 32 : 24;
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
+  // The rows go straight into the pixel block: they must be exactly its rows.
+  if (width != png_uint_32(image->width) || height != png_uint_32(image->height) ||
+      png_get_rowbytes(png, info) != size_t(width) * 4)
+    return 12;
+  for (int pass = 0; pass < passes; ++pass)
+    for (png_uint_32 y = 0; y < height; ++y)
+      png_read_row(png, reinterpret_cast<png_bytep>(image->pixels + size_t(y) * width), nullptr);
+  png_read_end(png, job->endInfo);
+  readLayerTexts(png, info, image);
+  return 0;
+}
+
+struct GreyPlaneJob {
+  PngReadJob read;
+  uint8_t* plane;
+  int32_t width;
+  int32_t height;
+};
+
+int decodeGreyRows(GreyPlaneJob* job, int32_t expectWidth, int32_t expectHeight) {
+  png_structp png = job->read.png;
+  png_infop info = job->read.info;
+  if (setjmp(png_jmpbuf(png))) return 12;
+  png_set_read_fn(png, &job->read.cursor, pngReadFromCursor);
+  png_read_info(png, info);
+  png_uint_32 width = 0, height = 0;
+  int bitDepth = 0, colourType = 0, interlace = 0;
+  png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
+  // Only the plane the alpha writer produces: 8-bit grey, not interlaced, of the size asked.
+  if (bitDepth != 8 || colourType != PNG_COLOR_TYPE_GRAY || interlace != PNG_INTERLACE_NONE) return 12;
+  if ((expectWidth > 0 && width != png_uint_32(expectWidth)) ||
+      (expectHeight > 0 && height != png_uint_32(expectHeight)))
+    return 12;
+  if (uint64_t(width) * height > 0x7FFFFFFFu || png_get_rowbytes(png, info) != width) return 12;
+  job->plane = static_cast<uint8_t*>(alignedAlloc(size_t(width) * height));
+  if (!job->plane) return 12;
+  job->width = int32_t(width);
+  job->height = int32_t(height);
+  for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, job->plane + size_t(y) * width, nullptr);
+  png_read_end(png, job->read.endInfo);
+  return 0;
+}
+
+}  // namespace
+
+void PngProbe(const uint8_t* data, int32_t size, int32_t* width, int32_t* height, int32_t* bitDepth) {
+  *width = *height = *bitDepth = 0;
+  if (!data || size < 26 || std::memcmp(data + 12, "IHDR", 4) != 0) return;
+  const uint32_t w = readBe32(data + 16), h = readBe32(data + 20);
+  // PNG limits both to 2^31 - 1; larger values are not a PNG header.
+  if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) return;
+  *width = int32_t(w);
+  *height = int32_t(h);
+  *bitDepth = probeDepth(data[25]);
+}
+
+int PngDecode(Image* image, const uint8_t* data, int32_t size) {
+  PngReadJob job{};
+  const int created = createReadJob(&job, data, size);
+  if (created != 0) return created;
+  const int result = decodeRows(&job, image);
+  destroyReadJob(&job);
+  return result;
+}
+
+Image* PngLoadFromMemory(const uint8_t* data, int32_t size) {
+  int32_t width = 0, height = 0, bitDepth = 0;
+  PngProbe(data, size, &width, &height, &bitDepth);
+  if (width == 0 || height == 0) return nullptr;
+  Image* image = ImageCreate(width, height, bitDepth);
+  if (!image) return nullptr;
+  if (PngDecode(image, data, size) != 0) ImageDestroy(&image);
+  return image;
+}
+
+uint8_t* PngDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width, int32_t* height,
+                            int32_t expectWidth, int32_t expectHeight) {
+  GreyPlaneJob job{};
+  if (!data || createReadJob(&job.read, data, size) != 0) return nullptr;
+  const int result = decodeGreyRows(&job, expectWidth, expectHeight);
+  destroyReadJob(&job.read);
+  if (result != 0) {
+    alignedFree(job.plane);
+    return nullptr;
+  }
+  if (width) *width = job.width;
+  if (height) *height = job.height;
+  return job.plane;
+}
