@@ -98,6 +98,26 @@ inline Picture loadWithImageMagick(const std::string& path) {
   return p;
 }
 
+// Decodes a true-colour TGA with the Python reader beside these tests; width 0 on failure.
+inline Picture loadWithPythonTga(const std::string& path) {
+  Picture p;
+  const std::string command =
+      "python3 '" + std::string(PROJECT_SOURCE_DIR) + "/tests/image/codecs_tga/read_tga.py' '" + path + "'";
+  std::FILE* f = popen(command.c_str(), "r");
+  if (!f) return p;
+  int w = 0, h = 0;
+  if (std::fscanf(f, "%d %d", &w, &h) == 2 && std::fgetc(f) == '\n' && w > 0 && h > 0) {
+    std::vector<uint32_t> pixels(std::size_t(w) * h);
+    if (std::fread(pixels.data(), 4, pixels.size(), f) == pixels.size()) {
+      p.width = w;
+      p.height = h;
+      p.pixels = std::move(pixels);
+    }
+  }
+  pclose(f);
+  return p;
+}
+
 inline bool haveImageMagick() { return std::system("convert -version >/dev/null 2>&1") == 0; }
 
 // A copy of some bytes that ends exactly where an inaccessible page begins, so that a
