@@ -118,7 +118,9 @@ TEST(TgaSave, AnIndependentReaderReadsWhatIsWritten) {
   ASSERT_EQ(check.width, 48);
   ASSERT_EQ(check.pixels.size(), ref.pixels.size());
   for (std::size_t i = 0; i < ref.pixels.size(); ++i)
-    if (ref.pixels[i] >> 24) ASSERT_EQ(check.pixels[i], ref.pixels[i]) << i;
+    if (ref.pixels[i] >> 24) {
+      ASSERT_EQ(check.pixels[i], ref.pixels[i]) << i;
+    }
   TempDir dir;
   for (int depth : {24, 32})
     for (int rle : {0, 1}) {
