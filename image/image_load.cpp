@@ -1,3 +1,5 @@
+#include "image/image_load.h"
+
 #include "image/bmp.h"
 #include "image/codecs/jpeg.h"
 #include "image/codecs/png.h"
@@ -7,9 +9,34 @@
 
 namespace {
 
+using Loader = Image* (*)(const uint8_t* data, int32_t size);
+
+// The decoders with a magic number, chosen by the first two bytes.
+struct MagicEntry {
+  uint8_t byte0, byte1;
+  const char* format;
+  Loader load;
+};
+
+constexpr MagicEntry kMagic[] = {
+    {'T', 'L', "TLG", TlgLoadFromMemory},
+    {'B', 'M', "BMP", BmpLoadFromMemory},
+    {0x89, 'P', "PNG", PngLoadFromMemory},
+    {0xFF, 0xD8, "JPEG", JpegLoadFromMemory},
+};
+
+const MagicEntry* magicOf(const uint8_t* data, int32_t size) {
+  if (!data || size < 2) return nullptr;
+  for (const MagicEntry& e : kMagic)
+    if (data[0] == e.byte0 && data[1] == e.byte1) return &e;
+  return nullptr;
+}
+
+}  // namespace
+
 // Without a magic number, only data whose header could be a TGA's reach the TGA decoder.
-bool looksLikeTga(const uint8_t* data, int32_t size) {
-  if (size <= 16) return false;
+bool ImageLooksLikeTga(const uint8_t* data, int32_t size) {
+  if (!data || size <= 16) return false;
   if (data[1] > 1) return false;
   switch (data[2]) {
     case 0: case 1: case 2: case 3: case 9: case 10: case 11: break;
@@ -21,15 +48,14 @@ bool looksLikeTga(const uint8_t* data, int32_t size) {
   }
 }
 
-}  // namespace
+const char* ImageFormatOf(const uint8_t* data, int32_t size) {
+  if (const MagicEntry* e = magicOf(data, size)) return e->format;
+  return ImageLooksLikeTga(data, size) ? "TGA" : nullptr;
+}
 
 Image* ImageLoadFromMemory(const uint8_t* data, int32_t size) {
   if (!data || size < 2) return nullptr;
-  const uint8_t b0 = data[0], b1 = data[1];
-  if (b0 == 'T' && b1 == 'L') return TlgLoadFromMemory(data, size);
-  if (b0 == 'B' && b1 == 'M') return BmpLoadFromMemory(data, size);
-  if (b0 == 0x89 && b1 == 'P') return PngLoadFromMemory(data, size);
-  if (b0 == 0xFF && b1 == 0xD8) return JpegLoadFromMemory(data, size);
-  if (looksLikeTga(data, size)) return TgaLoadFromMemory(data, size);
+  if (const MagicEntry* e = magicOf(data, size)) return e->load(data, size);
+  if (ImageLooksLikeTga(data, size)) return TgaLoadFromMemory(data, size);
   return nullptr;
 }

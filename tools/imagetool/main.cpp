@@ -1,0 +1,47 @@
+// imagetool COMMAND ARGS...: see --help.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/imagetool/image_io.h"
+#include "tools/imagetool/tool.h"
+
+namespace {
+
+void printHelp() {
+  std::printf("usage: imagetool COMMAND ARGS...\n\ncommands:\n");
+  for (const Command* c = kCommands; c->name; ++c) std::printf("  %-8s %s\n", c->name, c->summary);
+  std::printf("\n");
+  for (const Command* c = kCommands; c->name; ++c) printUsage(*c);
+  std::printf("\noutput formats:");
+  for (const ImageWriter* w = kImageWriters; w->extension; ++w) std::printf(" %s (%s)", w->extension, w->description);
+  std::printf("\n");
+}
+
+bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "help"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    printHelp();
+    return 1;
+  }
+  const std::string name = argv[1];
+  if (isHelp(name)) {
+    printHelp();
+    return 0;
+  }
+  for (const Command* c = kCommands; c->name; ++c) {
+    if (name != c->name) continue;
+    Args args(argv + 2, argv + argc);
+    for (const std::string& a : args) {
+      if (a == "--help" || a == "-h") {
+        printUsage(*c);
+        return 0;
+      }
+    }
+    return c->run(args);
+  }
+  return fail("unknown command \"" + name + "\" (see imagetool --help)");
+}

@@ -1,0 +1,40 @@
+#pragma once
+// imagetool: commands over the image library. Each command lives in its own cmd_*.cpp and
+// has one row in the table of commands.cpp; pictures are read and written through
+// image_io.h, whose writers are chosen by the output file's extension.
+#include <string>
+#include <vector>
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* usage;    // the arguments after the command name
+  const char* summary;  // one line for --help
+  int (*run)(const Args& args);  // exit status: 0, or 1 after reporting on stderr
+};
+
+// The table of commands, ending with a row whose name is null.
+extern const Command kCommands[];
+
+// Prints "imagetool: " and the message as one line on stderr; returns 1, the failure status.
+int fail(const std::string& message);
+
+// Prints the usage of one command on stdout.
+void printUsage(const Command& command);
+
+// Options of the form "--name value" taken out of args; the rest stays, in order.
+struct OptionSpec {
+  const char* name;  // with the dashes
+  std::string* value;
+};
+// False (message in *error) for an unknown option or one without its value.
+bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* error);
+
+// A whole decimal number; false for anything else.
+bool parseNumber(const std::string& text, double* value);
+
+// The commands.
+int runInfo(const Args& args);
+int runConvert(const Args& args);
+int runResize(const Args& args);

@@ -1,0 +1,49 @@
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tools/imagetool/tool.h"
+
+int fail(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "imagetool: %s\n", message.c_str());
+  return 1;
+}
+
+void printUsage(const Command& command) { std::printf("  imagetool %s %s\n", command.name, command.usage); }
+
+bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* error) {
+  Args rest;
+  for (std::size_t i = 0; i < args->size(); ++i) {
+    const std::string& a = (*args)[i];
+    if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
+      rest.push_back(a);
+      continue;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& s : specs)
+      if (a == s.name) spec = &s;
+    if (!spec) {
+      *error = "unknown option " + a;
+      return false;
+    }
+    if (i + 1 >= args->size()) {
+      *error = "option " + a + " needs a value";
+      return false;
+    }
+    *spec->value = (*args)[++i];
+  }
+  *args = rest;
+  return true;
+}
+
+bool parseNumber(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v)) return false;
+  *value = v;
+  return true;
+}
