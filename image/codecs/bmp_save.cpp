@@ -103,13 +103,11 @@ int BmpSave(const char* path, const Image* image, int32_t bitDepth) {
   std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[stride]());
   if (!row) {
     std::fclose(file);
-    std::remove(path);
     return 0;
   }
   const bool written = writeFile(file, *image, bitDepth, stride, row.get());
   if (std::fclose(file) != 0 || !written) {
     std::printf("BMP: \"%s\" 画像を保存出来ませんでした\n", path);
-    std::remove(path);  // a half-written file is no picture
     return 0;
   }
   return 1;

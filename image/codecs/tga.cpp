@@ -272,7 +272,6 @@ int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle)
   TgaStreamClose(&stream);
   if (stream.lastError != kTgaSuccess) {
     std::printf("%s\n", TgaErrorText(stream.lastError));
-    std::remove(path);  // a half-written file is no picture
     return 0;
   }
   return 1;
