@@ -1,0 +1,173 @@
+// TLG6: bands of 8 rows cut into 8x8 blocks, each with its own predictor and colour transform.
+#include <cstring>
+
+#include "image/aligned_alloc.h"
+#include "image/tlg/tlg6_transform.h"
+#include "image/tlg/tlg_decode.h"
+
+namespace {
+
+inline uint8_t med(uint8_t a, uint8_t b, uint8_t c) {
+  const uint8_t mx = a > b ? a : b, mn = a > b ? b : a;
+  if (c >= mx) return mn;
+  if (c <= mn) return mx;
+  return uint8_t(a + b - c);
+}
+
+inline uint32_t predict(uint32_t left, uint32_t above, uint32_t aboveLeft, bool average) {
+  uint32_t p = 0;
+  for (int s = 0; s < 32; s += 8) {
+    const uint8_t a = uint8_t(left >> s), b = uint8_t(above >> s), c = uint8_t(aboveLeft >> s);
+    const uint8_t v = average ? uint8_t((a + b + 1) >> 1) : med(a, b, c);
+    p |= uint32_t(v) << s;
+  }
+  return p;
+}
+
+inline uint32_t addBytes(uint32_t x, uint32_t y) {
+  return ((x & 0x7F7F7F7F) + (y & 0x7F7F7F7F)) ^ ((x ^ y) & 0x80808080);
+}
+
+template <class T>
+AlignedPtr<T> allocBuffer(std::size_t count) {
+  AlignedPtr<T> p = makeAligned<T>(count);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+
+// The filter-type map, one byte per block, LZSS-coded over a ring pre-filled with every
+// (type, type, type, type, j, j, j, j) pattern. False unless it fills the map exactly with
+// types 0-31.
+bool readFilterTypes(TlgMemoryStream& stream, uint8_t* map, uint32_t mapSize,
+                     const TlgRoutines& routines) {
+  if (stream.remaining() < 4) return false;
+  const uint32_t codedSize = stream.read32();
+  if (codedSize > stream.remaining()) return false;
+  AlignedPtr<uint8_t> ring = allocBuffer<uint8_t>(4096);
+  uint8_t* p = ring.get();
+  for (int i = 0; i < 32; ++i)
+    for (int j = 0; j < 16; ++j) {
+      std::memset(p, i, 4);
+      std::memset(p + 4, j, 4);
+      p += 8;
+    }
+  uint32_t written = 0;
+  const uint8_t* coded = stream.data + stream.position;  // decoded in place
+  stream.seek(codedSize, 1);
+  routines.lzssDecode(map, mapSize, coded, codedSize, ring.get(), 0, &written);
+  if (written != mapSize) return false;
+  for (uint32_t i = 0; i < mapSize; ++i)
+    if (map[i] > 31) return false;
+  return true;
+}
+
+void expandGrey(uint32_t* row, int32_t width) {
+  for (int32_t x = 0; x < width; ++x) row[x] = 0xFF000000u | (row[x] & 0xFF) * 0x010101u;
+}
+
+}  // namespace
+
+uint32_t Tlg6DecodeRow(const uint32_t* above, uint32_t* row, int32_t width, int32_t firstBlock,
+                       int32_t blockLimit, const uint8_t* filterTypes, int32_t blockStride,
+                       const uint32_t* residuals, uint32_t initialPixel, int32_t oddSkip,
+                       int forward) {
+  uint32_t left = initialPixel, aboveLeft = initialPixel;
+  if (firstBlock > 0) {
+    left = row[8 * firstBlock - 1];
+    aboveLeft = above[8 * firstBlock - 1];
+    residuals += std::ptrdiff_t(firstBlock) * blockStride;
+  }
+  for (int32_t i = firstBlock; i < blockLimit; ++i, residuals += blockStride) {
+    const int32_t w = width - 8 * i < 8 ? width - 8 * i : 8;
+    const uint32_t* p = residuals + (forward ? 0 : w - 1);
+    const std::ptrdiff_t step = forward ? 1 : -1;
+    if (i & 1) p += std::ptrdiff_t(oddSkip) * w;
+    const uint32_t type = filterTypes[i];
+    if (type > 31) break;
+    const bool average = type & 1;
+    for (int32_t t = 0; t < w; ++t, p += step) {
+      const int32_t x = 8 * i + t;
+      const uint32_t b = above[x];
+      const uint32_t pixel = addBytes(predict(left, b, aboveLeft, average),
+                                      Tlg6ApplyTransform(*p, type >> 1));
+      row[x] = pixel;
+      aboveLeft = b;
+      left = pixel;
+    }
+  }
+  return left;
+}
+
+bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& stream,
+                const TlgRoutines& routines) {
+  uint8_t head[4];
+  if (stream.read(head, 4) != 4) return false;
+  const int32_t colours = head[0];
+  if ((colours != 1 && colours != 3 && colours != 4) || head[1] || head[2] || head[3]) return false;
+  if (stream.remaining() < 12) return false;
+  const int32_t width = int32_t(stream.read32());
+  const int32_t height = int32_t(stream.read32());
+  const int32_t maxBitLength = int32_t(stream.read32());
+  if (width <= 0 || height <= 0 || maxBitLength < 0) return false;
+  if (callbacks.size(image, width, height, colours) == 0) return false;
+
+  const int32_t xBlockCount = (width - 1) / 8 + 1, yBlockCount = (height - 1) / 8 + 1;
+  const int32_t wholeBlocks = width / 8, lastBlockWidth = width % 8;
+  const uint32_t mapSize = uint32_t(xBlockCount) * uint32_t(yBlockCount);
+  AlignedPtr<uint8_t> filterTypes = allocBuffer<uint8_t>(std::size_t(mapSize) + kTlgLzssSlack);
+  if (!readFilterTypes(stream, filterTypes.get(), mapSize, routines)) return false;
+
+  // The bit buffer never needs more than the data left; 16 spare bytes for the word loads.
+  const uint32_t bitCapacity = uint32_t(maxBitLength) / 8 + 5;
+  const uint32_t bitBufferSize = bitCapacity < stream.remaining() ? bitCapacity : stream.remaining();
+  AlignedPtr<uint8_t> bits = allocBuffer<uint8_t>(std::size_t(bitBufferSize) + 16);
+  AlignedPtr<uint32_t> residuals = allocBuffer<uint32_t>(std::size_t(width) * 8 + 1);
+  std::memset(residuals.get(), 0, std::size_t(width) * 32 + 4);
+  const uint32_t initialPixel = colours == 3 ? 0xFF000000u : 0;
+  AlignedPtr<uint32_t> zeroRow = allocBuffer<uint32_t>(std::size_t(width));
+  for (int32_t x = 0; x < width; ++x) zeroRow[x] = initialPixel;
+
+  const uint32_t* above = zeroRow.get();
+  for (int32_t band = 0; band < yBlockCount; ++band) {
+    const int32_t y0 = band * 8;
+    const int32_t h = height - y0 < 8 ? height - y0 : 8;
+    const uint32_t count = uint32_t(h) * uint32_t(width);
+    if (colours == 1) std::memset(residuals.get(), 0, std::size_t(count) * 4);
+    for (int32_t c = 0; c < colours; ++c) {
+      if (stream.remaining() < 4) return false;
+      const uint32_t bitLength = stream.read32();
+      const uint32_t bitCount = bitLength & 0x3FFFFFFF;
+      const uint32_t byteCount = (bitCount + 7) / 8;
+      if (byteCount > bitCapacity || byteCount > stream.remaining()) return false;
+      stream.read(bits.get(), byteCount);
+      std::memset(bits.get() + byteCount, 0, 16);
+      const bool whole = c == 0 && colours != 1;
+      uint8_t* target = reinterpret_cast<uint8_t*>(residuals.get()) + (whole ? 0 : c);
+      if ((bitLength >> 30) == 0) {
+        const TlgDecodeChannelFn decode =
+            whole ? routines.decodeFirstChannel : routines.decodeOtherChannel;
+        if (!decode(target, count, bits.get(), bitCount)) return false;
+      } else if (whole) {
+        std::memset(target, 0, std::size_t(count) * 4);  // unknown method: channel left empty
+      } else {
+        for (uint32_t i = 0; i < count; ++i) target[std::size_t(i) * 4] = 0;
+      }
+    }
+    const uint8_t* bandTypes = filterTypes.get() + std::size_t(band) * xBlockCount;
+    for (int32_t j = 0; j < h; ++j) {
+      uint32_t* row = callbacks.scanline(image, y0 + j);
+      const int32_t oddSkip = h - 1 - 2 * j;
+      const int forward = (j & 1) ? 0 : 1;
+      if (wholeBlocks > 0)
+        routines.decodeRowWholeBlocks(above, row, width, 0, wholeBlocks, bandTypes, 8 * h,
+                                      residuals.get() + j * 8, initialPixel, oddSkip, forward);
+      if (lastBlockWidth > 0)
+        Tlg6DecodeRow(above, row, width, wholeBlocks, xBlockCount, bandTypes, 8 * h,
+                      residuals.get() + j * lastBlockWidth, initialPixel, oddSkip, forward);
+      if (colours == 1) expandGrey(row, width);
+      callbacks.scanline(image, -1);
+      above = row;
+    }
+  }
+  return true;
+}

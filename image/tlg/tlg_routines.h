@@ -1,0 +1,100 @@
+#pragma once
+// The TLG codec's replaceable hot routines. The portable forms define the results; every
+// other form gives the same bytes for the same input, and the fastest one the processor
+// supports is chosen once, at the first use of the codec.
+#include <cstdint>
+#include <vector>
+
+// Output buffers handed to an LZSS decode routine have this many writable bytes past their
+// capacity: the fast forms copy in whole 16-byte pieces. Bytes past the decoded length are
+// left undefined.
+constexpr uint32_t kTlgLzssSlack = 32;
+
+// Decodes `inputLength` LZSS bytes into `output` over the 4096-byte `ring`, starting at ring
+// index r; returns the new r. *written receives the count of bytes produced, or
+// capacity + 1 when the data would produce more than `capacity` bytes (decoding stops there).
+// A group that ends inside an item's bytes ends decoding.
+using TlgLzssDecodeFn = uint32_t (*)(uint8_t* output, uint32_t capacity, const uint8_t* input,
+                                     uint32_t inputLength, uint8_t* ring, uint32_t r,
+                                     uint32_t* written);
+
+// One TLG5 row: planes[c][x] are the colour differences of column x, `above` is the row above
+// (all zero for the first row). With 3 colours alpha is 0xFF.
+using Tlg5ComposeFn = void (*)(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                               int32_t width);
+
+// One TLG6 row from block firstBlock up to blockLimit - 1 (see Tlg6DecodeRow).
+using Tlg6DecodeRowFn = uint32_t (*)(const uint32_t* above, uint32_t* row, int32_t width,
+                                     int32_t firstBlock, int32_t blockLimit,
+                                     const uint8_t* filterTypes, int32_t blockStride,
+                                     const uint32_t* residuals, uint32_t initialPixel,
+                                     int32_t oddSkip, int forward);
+
+// Decodes `count` residual values from `bits`, of which `bitCount` bits are coded; the buffer
+// holds at least 16 readable bytes past them. The first-channel form stores whole words, the
+// other-channel form byte 0 of every 4 (out[0], out[4], ...). False for a stream that is not
+// valid: a run past `count`, codes past `bitCount`, or a magnitude sum past the k table.
+using TlgDecodeChannelFn = bool (*)(void* out, uint32_t count, const uint8_t* bits,
+                                    uint32_t bitCount);
+
+struct TlgRoutines {
+  const char* name;
+  TlgLzssDecodeFn lzssDecode;
+  Tlg5ComposeFn compose3;
+  Tlg5ComposeFn compose4;
+  Tlg6DecodeRowFn decodeRowWholeBlocks;
+  TlgDecodeChannelFn decodeFirstChannel;
+  TlgDecodeChannelFn decodeOtherChannel;
+};
+
+// Processor features the selection looks at.
+enum : uint32_t {
+  kTlgCpuSse2 = 1u << 0,
+  kTlgCpuSsse3 = 1u << 1,
+  kTlgCpuBmi2 = 1u << 2,  // with BMI1
+  kTlgCpuAvx2 = 1u << 3,
+};
+
+uint32_t TlgProbeCpu();  // features of the running processor
+
+// Every form this processor can run, the portable set first and the selected set last.
+std::vector<TlgRoutines> TlgAvailableRoutines(uint32_t features);
+TlgRoutines TlgSelectRoutines(uint32_t features);  // the fastest set for these features
+const TlgRoutines& TlgPortableRoutines();
+
+// Runs the one-time initialisation (thread-safe) and returns the selected set.
+void TlgInitRoutines();
+const TlgRoutines& TlgActiveRoutines();
+
+// The portable forms.
+uint32_t TlgLzssDecode(uint8_t* output, uint32_t capacity, const uint8_t* input,
+                       uint32_t inputLength, uint8_t* ring, uint32_t r, uint32_t* written);
+void Tlg5ComposeRow3(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                     int32_t width);
+void Tlg5ComposeRow4(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                     int32_t width);
+uint32_t Tlg6DecodeRow(const uint32_t* above, uint32_t* row, int32_t width, int32_t firstBlock,
+                       int32_t blockLimit, const uint8_t* filterTypes, int32_t blockStride,
+                       const uint32_t* residuals, uint32_t initialPixel, int32_t oddSkip,
+                       int forward);
+bool TlgDecodeFirstChannel(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+bool TlgDecodeOtherChannel(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+
+// Faster forms (defined only where they can run; the selection checks the features).
+uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* input,
+                             uint32_t inputLength, uint8_t* ring, uint32_t r, uint32_t* written);
+bool TlgDecodeFirstChannelScan(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+bool TlgDecodeOtherChannelScan(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+#if defined(__i386__) || defined(__x86_64__)
+#define TLG_HAVE_X86_FORMS 1
+bool TlgDecodeFirstChannelBmi2(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+bool TlgDecodeOtherChannelBmi2(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
+void Tlg5ComposeRow3Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                         int32_t width);
+void Tlg5ComposeRow4Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                         int32_t width);
+uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_t width, int32_t firstBlock,
+                           int32_t blockLimit, const uint8_t* filterTypes, int32_t blockStride,
+                           const uint32_t* residuals, uint32_t initialPixel, int32_t oddSkip,
+                           int forward);
+#endif

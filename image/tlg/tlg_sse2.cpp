@@ -1,0 +1,152 @@
+// SSE2 forms of the TLG5 row compose and the TLG6 whole-blocks row decoder. Compiled for SSE2
+// whatever the build's baseline, and run only when the processor reports SSE2.
+#include "image/tlg/tlg_routines.h"
+
+#ifdef TLG_HAVE_X86_FORMS
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "image/tlg/tlg6_transform.h"
+
+#define TLG_SSE2 __attribute__((target("sse2")))
+
+namespace {
+
+// ---- TLG5: 16 pixels at a time; the running sums are a prefix sum over the words.
+
+template <bool kAlpha>
+TLG_SSE2 inline void composeSse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                                 int32_t width) {
+  const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+  __m128i carry = _mm_setzero_si128();
+  int32_t x = 0;
+  for (; x + 16 <= width; x += 16) {
+    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[1] + x));
+    const __m128i b = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[0] + x)), g);
+    const __m128i r = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[2] + x)), g);
+    const __m128i a = kAlpha ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[3] + x))
+                             : _mm_setzero_si128();
+    const __m128i bgLo = _mm_unpacklo_epi8(b, g), bgHi = _mm_unpackhi_epi8(b, g);
+    const __m128i raLo = _mm_unpacklo_epi8(r, a), raHi = _mm_unpackhi_epi8(r, a);
+    const __m128i d[4] = {_mm_unpacklo_epi16(bgLo, raLo), _mm_unpackhi_epi16(bgLo, raLo),
+                          _mm_unpacklo_epi16(bgHi, raHi), _mm_unpackhi_epi16(bgHi, raHi)};
+    for (int k = 0; k < 4; ++k) {
+      __m128i v = d[k];
+      v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
+      v = _mm_add_epi8(v, _mm_slli_si128(v, 8));
+      v = _mm_add_epi8(v, carry);
+      carry = _mm_shuffle_epi32(v, 0xFF);
+      __m128i out = _mm_add_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(above + x + 4 * k)));
+      if (!kAlpha) out = _mm_or_si128(out, opaque);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(row + x + 4 * k), out);
+    }
+  }
+  const uint32_t s = uint32_t(_mm_cvtsi128_si32(carry));
+  uint8_t s0 = uint8_t(s), s1 = uint8_t(s >> 8), s2 = uint8_t(s >> 16), s3 = uint8_t(s >> 24);
+  for (; x < width; ++x) {
+    const uint8_t gd = planes[1][x];
+    s0 = uint8_t(s0 + planes[0][x] + gd);
+    s1 = uint8_t(s1 + gd);
+    s2 = uint8_t(s2 + planes[2][x] + gd);
+    const uint32_t up = above[x];
+    uint32_t alpha = 0xFF;
+    if (kAlpha) {
+      s3 = uint8_t(s3 + planes[3][x]);
+      alpha = uint8_t(s3 + (up >> 24));
+    }
+    row[x] = uint32_t(uint8_t(s0 + up)) | uint32_t(uint8_t(s1 + (up >> 8))) << 8 |
+             uint32_t(uint8_t(s2 + (up >> 16))) << 16 | alpha << 24;
+  }
+}
+
+// ---- TLG6: the residuals of a block are transformed 4 at a time; the prediction runs pixel
+// by pixel in the low word of a register.
+
+TLG_SSE2 inline __m128i transformSse2(__m128i v, const Tlg6Transform& t) {
+  for (int s = 0; s < t.count; ++s) {
+    const int dst = t.steps[s].dst, src = t.steps[s].src;
+    const __m128i moved = dst > src ? _mm_sll_epi32(v, _mm_cvtsi32_si128(8 * (dst - src)))
+                                    : _mm_srl_epi32(v, _mm_cvtsi32_si128(8 * (src - dst)));
+    v = _mm_add_epi8(v, _mm_and_si128(moved, _mm_set1_epi32(0xFF << (8 * dst))));
+  }
+  return v;
+}
+
+TLG_SSE2 inline __m128i medSse2(__m128i a, __m128i b, __m128i c) {
+  const __m128i mx = _mm_max_epu8(a, b), mn = _mm_min_epu8(a, b);
+  return _mm_min_epu8(_mm_adds_epu8(mn, _mm_subs_epu8(mx, c)), mx);
+}
+
+template <bool kAverage>
+TLG_SSE2 inline __m128i fourPixels(__m128i left, __m128i above, __m128i aboveLeft, __m128i res,
+                                   uint32_t* out) {
+  for (int k = 0; k < 4; ++k) {
+    const __m128i pred = kAverage ? _mm_avg_epu8(left, above) : medSse2(left, above, aboveLeft);
+    left = _mm_add_epi8(pred, res);
+    out[k] = uint32_t(_mm_cvtsi128_si32(left));
+    above = _mm_srli_si128(above, 4);
+    aboveLeft = _mm_srli_si128(aboveLeft, 4);
+    res = _mm_srli_si128(res, 4);
+  }
+  return left;
+}
+
+}  // namespace
+
+void Tlg5ComposeRow3Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                         int32_t width) {
+  composeSse2<false>(row, above, planes, width);
+}
+
+void Tlg5ComposeRow4Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
+                         int32_t width) {
+  composeSse2<true>(row, above, planes, width);
+}
+
+// Blocks firstBlock .. blockLimit - 1 must all be 8 pixels wide.
+TLG_SSE2 uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_t width,
+                                    int32_t firstBlock, int32_t blockLimit,
+                                    const uint8_t* filterTypes, int32_t blockStride,
+                                    const uint32_t* residuals, uint32_t initialPixel,
+                                    int32_t oddSkip, int forward) {
+  (void)width;
+  uint32_t aboveLeft = initialPixel;
+  __m128i left = _mm_cvtsi32_si128(int(initialPixel));
+  if (firstBlock > 0) {
+    left = _mm_cvtsi32_si128(int(row[8 * firstBlock - 1]));
+    aboveLeft = above[8 * firstBlock - 1];
+  }
+  for (int32_t i = firstBlock; i < blockLimit; ++i) {
+    const uint32_t* p = residuals + std::ptrdiff_t(i) * blockStride;
+    if (i & 1) p += std::ptrdiff_t(oddSkip) * 8;
+    __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
+    if (!forward) {
+      const __m128i t = _mm_shuffle_epi32(r1, 0x1B);
+      r1 = _mm_shuffle_epi32(r0, 0x1B);
+      r0 = t;
+    }
+    const uint32_t type = filterTypes[i];
+    const Tlg6Transform& transform = kTlg6Transforms[(type >> 1) & 15];
+    r0 = transformSse2(r0, transform);
+    r1 = transformSse2(r1, transform);
+    const uint32_t* up = above + 8 * i;
+    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up));
+    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up + 4));
+    const __m128i c0 = _mm_or_si128(_mm_slli_si128(a0, 4), _mm_cvtsi32_si128(int(aboveLeft)));
+    const __m128i c1 = _mm_or_si128(_mm_slli_si128(a1, 4), _mm_srli_si128(a0, 12));
+    uint32_t* out = row + 8 * i;
+    if (type & 1) {
+      left = fourPixels<true>(left, a0, c0, r0, out);
+      left = fourPixels<true>(left, a1, c1, r1, out + 4);
+    } else {
+      left = fourPixels<false>(left, a0, c0, r0, out);
+      left = fourPixels<false>(left, a1, c1, r1, out + 4);
+    }
+    aboveLeft = up[7];
+  }
+  return uint32_t(_mm_cvtsi128_si32(left));
+}
+
+#endif

@@ -1,0 +1,261 @@
+// LZSS decoding and the TLG6 residual channel decoders, every routine form against the
+// hand-made bit and byte layouts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "image/tlg/tlg_routines.h"
+#include "image/tlg/tlg_tables.h"
+#include "tests/image/tlg/tlg_test_encoder.h"
+
+using namespace tlgtest;
+
+namespace {
+
+std::vector<TlgRoutines> forms() { return TlgAvailableRoutines(TlgProbeCpu()); }
+
+struct LzssRun {
+  Bytes output;
+  uint32_t written;
+  uint32_t r;
+  Bytes ring;
+};
+
+LzssRun lzss(TlgLzssDecodeFn fn, const Bytes& input, uint32_t capacity, Bytes ring, uint32_t r) {
+  LzssRun run{Bytes(capacity + kTlgLzssSlack, 0xEE), 0, 0, {}};
+  run.r = fn(run.output.data(), capacity, input.data(), uint32_t(input.size()), ring.data(), r,
+             &run.written);
+  if (run.written <= capacity) run.output.resize(run.written);
+  run.ring = ring;
+  return run;
+}
+
+TEST(TlgLzss, LiteralsOverlappingMatchAndLongMatch) {
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    // Flags 0b010: literal 'A', match from ring index 0 (the 'A') of length 10, literal 'B'.
+    // The match source overlaps its target, so 'A' repeats.
+    const Bytes in = {0x02, 'A', 0x00, 0x70, 'B'};
+    LzssRun run = lzss(f.lzssDecode, in, 100, Bytes(4096, 0), 0);
+    EXPECT_EQ(run.written, 12u);
+    EXPECT_EQ(std::string(run.output.begin(), run.output.end()), "AAAAAAAAAAAB");
+    EXPECT_EQ(run.r, 12u);
+    EXPECT_EQ(run.ring[11], 'B');
+    // b1 = 0xF0 with a third byte 0xFF: 18 + 255 = 273 bytes from the zero ring.
+    const Bytes longMatch = {0x01, 0x00, 0xF0, 0xFF};
+    run = lzss(f.lzssDecode, longMatch, 1000, Bytes(4096, 7), 4000);
+    EXPECT_EQ(run.written, 273u);
+    EXPECT_EQ(run.output, Bytes(273, 7));
+    EXPECT_EQ(run.r, (4000u + 273u) % 4096u);
+  }
+}
+
+TEST(TlgLzss, OutputBoundAndTruncatedItems) {
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    const Bytes nine = {0x00, 1, 2, 3, 4, 5, 6, 7, 8, 0x00, 9};
+    EXPECT_EQ(lzss(f.lzssDecode, nine, 9, Bytes(4096, 0), 0).written, 9u);
+    EXPECT_EQ(lzss(f.lzssDecode, nine, 8, Bytes(4096, 0), 0).written, 9u);  // capacity + 1
+    const Bytes match = {0x01, 0x00, 0x20};  // length 5
+    EXPECT_EQ(lzss(f.lzssDecode, match, 4, Bytes(4096, 0), 0).written, 5u);
+    EXPECT_EQ(lzss(f.lzssDecode, match, 5, Bytes(4096, 0), 0).written, 5u);
+    // A match header cut short ends decoding; so does a missing third byte.
+    LzssRun cut = lzss(f.lzssDecode, Bytes{0x02, 'x', 0x00}, 10, Bytes(4096, 0), 0);
+    EXPECT_EQ(cut.written, 1u);
+    cut = lzss(f.lzssDecode, Bytes{0x01, 0x00, 0xF0}, 300, Bytes(4096, 0), 0);
+    EXPECT_EQ(cut.written, 0u);
+  }
+}
+
+// Random data through every form, in several calls that share the ring (matches reaching
+// back into earlier calls and across the ring's wrap).
+TEST(TlgLzss, FormsAgreeOverSharedRing) {
+  std::mt19937 rng(5);
+  for (int trial = 0; trial < 40; ++trial) {
+    std::vector<Bytes> inputs;
+    for (int call = 0; call < 4; ++call) {
+      Bytes in(size_t(rng() % 3000));
+      for (auto& b : in) b = uint8_t(rng() % 4 == 0 ? rng() : rng() % 3);
+      inputs.push_back(in);
+    }
+    std::vector<Bytes> results;
+    for (const TlgRoutines& f : forms()) {
+      Bytes ring(4096, 0), all;
+      uint32_t r = trial * 97 % 4096;
+      for (const Bytes& in : inputs) {
+        Bytes out(70000 + kTlgLzssSlack);
+        uint32_t written = 0;
+        r = f.lzssDecode(out.data(), 70000, in.data(), uint32_t(in.size()), ring.data(), r, &written);
+        ASSERT_LE(written, 70000u);
+        all.insert(all.end(), out.begin(), out.begin() + written);
+        all.push_back(uint8_t(r));
+      }
+      all.insert(all.end(), ring.begin(), ring.end());
+      results.push_back(all);
+    }
+    for (size_t k = 1; k < results.size(); ++k) EXPECT_EQ(results[k], results[0]) << forms()[k].name;
+  }
+}
+
+// ---- Residual channels.
+
+struct ChannelRun {
+  bool ok;
+  std::vector<uint32_t> words;
+};
+
+ChannelRun decodeChannel(TlgDecodeChannelFn fn, const BitWriter& w, uint32_t count,
+                         uint32_t fill = 0xA5A5A5A5u, int64_t bitCount = -1) {
+  Bytes bits = w.data;
+  bits.resize(bits.size() + 16, 0);
+  ChannelRun run{false, std::vector<uint32_t>(count + 1, fill)};
+  run.ok = fn(run.words.data(), count, bits.data(), bitCount < 0 ? uint32_t(w.bits) : uint32_t(bitCount));
+  return run;
+}
+
+TEST(TlgResidual, HandMadeBitLayouts) {
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    // All zero, N = 1: start bit 0, gamma(1) = 1.
+    BitWriter zero;
+    zero.putBit(0);
+    zero.putBit(1);
+    ChannelRun run = decodeChannel(f.decodeFirstChannel, zero, 1);
+    ASSERT_TRUE(run.ok);
+    EXPECT_EQ(run.words[0], 0u);
+    EXPECT_EQ(run.words[1], 0xA5A5A5A5u);  // nothing written past count
+    // 1, -1: start 1, gamma(2) = 0 1 0, then t = 1 (k 0) -> 0 1 and t = 0 -> 1.
+    BitWriter pair;
+    for (int b : {1, 0, 1, 0, 0, 1, 1}) pair.putBit(b);
+    run = decodeChannel(f.decodeFirstChannel, pair, 2);
+    ASSERT_TRUE(run.ok);
+    EXPECT_EQ(run.words[0], 1u);
+    EXPECT_EQ(run.words[1], 0xFFu);
+    // The other-channel form touches byte 0 of each word only.
+    run = decodeChannel(f.decodeOtherChannel, pair, 2);
+    ASSERT_TRUE(run.ok);
+    EXPECT_EQ(run.words[0], 0xA5A5A501u);
+    EXPECT_EQ(run.words[1], 0xA5A5A5FFu);
+  }
+}
+
+TEST(TlgResidual, ExtremeBytesAndStateAcrossRuns) {
+  // -128 <-> t 254, 127 <-> t 253, with zero runs between non-zero runs.
+  std::vector<int8_t> values = {-128, 127, 0, 0, 0, 1, -1, 2, -2, 3, 0, 5, -7, 100, -100, 0};
+  BitWriter w;
+  encodeChannel(w, values.data(), values.size());
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    ChannelRun run = decodeChannel(f.decodeFirstChannel, w, uint32_t(values.size()));
+    ASSERT_TRUE(run.ok);
+    for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(run.words[i], uint8_t(values[i])) << i;
+  }
+}
+
+// q zeros that reach byte s + 4 switch to the escape form: exactly at the boundary, or
+// part-way. One fewer zero keeps the normal form with its 1 bit as the last bit of s + 3.
+TEST(TlgResidual, EscapeFormAtFourByteBoundary) {
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    for (int lead = 0; lead < 8; ++lead) {
+      // A zero run of 2^lead values (2*lead + 1 gamma bits after the start bit) places the value.
+      for (uint32_t t : {0u, 20u, 29u, 30u, 31u, 32u, 60u, 254u}) {
+        std::vector<int8_t> values(size_t(1) << lead, 0);
+        const int8_t e = (t & 1) ? int8_t((t >> 1) + 1) : int8_t(-int(t >> 1) - 1);
+        values.push_back(e);
+        BitWriter w;
+        bool escaped = false;
+        encodeChannel(w, values.data(), values.size(), &escaped);
+        const uint64_t start = 1 + (2 * lead + 1) + 1;  // start bit, gamma(2^lead), gamma(1)
+        const uint64_t room = ((start >> 3) + 4) * 8 - start;
+        EXPECT_EQ(escaped, t >= room) << "lead " << lead << " t " << t;
+        ChannelRun run = decodeChannel(f.decodeFirstChannel, w, uint32_t(values.size()));
+        ASSERT_TRUE(run.ok);
+        EXPECT_EQ(run.words[values.size() - 1], uint8_t(e));
+      }
+    }
+    // Four zero bytes at the current position: q comes from the fifth, k bits from the sixth.
+    BitWriter w;
+    for (int b : {1, 1}) w.putBit(b);      // start bit, gamma(1)
+    while (w.bits < 32) w.putBit(0);       // to the end of bytes 0..3
+    w.putBits(6, 8);                       // q = 6, k = K[0][3] = 0: t = 6 -> e = -4
+    ChannelRun run = decodeChannel(f.decodeFirstChannel, w, 1);
+    ASSERT_TRUE(run.ok);
+    EXPECT_EQ(run.words[0], uint8_t(-4));
+  }
+}
+
+TEST(TlgResidual, InvalidStreamsAreRefused) {
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    // A zero run of 5 where only 4 values are wanted.
+    BitWriter longRun;
+    longRun.putBit(0);
+    longRun.putGamma(5);
+    EXPECT_FALSE(decodeChannel(f.decodeFirstChannel, longRun, 4).ok);
+    EXPECT_TRUE(decodeChannel(f.decodeFirstChannel, longRun, 5).ok);
+    // Codes beyond the stated bit count.
+    std::vector<int8_t> values = {3, -3, 9, 1};
+    BitWriter w;
+    encodeChannel(w, values.data(), values.size());
+    EXPECT_TRUE(decodeChannel(f.decodeOtherChannel, w, 4).ok);
+    EXPECT_FALSE(decodeChannel(f.decodeOtherChannel, w, 4, 0, int64_t(w.bits) - 1).ok);
+    EXPECT_FALSE(decodeChannel(f.decodeOtherChannel, w, 4, 0, 0).ok);
+    // 32 or more gamma zeros.
+    BitWriter zeros;
+    zeros.putBit(0);
+    for (int i = 0; i < 40; ++i) zeros.putBit(0);
+    zeros.putBit(1);
+    EXPECT_FALSE(decodeChannel(f.decodeFirstChannel, zeros, 1000).ok);
+    // Escapes with q = 255 drive the magnitude sum past the k table: t = 255 (k 0) gives
+    // a = 127, then k = K[127][2] = 5 and t = 255 << 5.
+    ASSERT_EQ(kTlgGolombBitLength[127][2], 5);
+    BitWriter big;
+    big.putBit(1);
+    big.putGamma(2);
+    while (big.bits < 32) big.putBit(0);
+    big.putBits(255, 8);
+    while (big.bits < 72) big.putBit(0);
+    big.putBits(255, 8);
+    big.putBits(0, 5);
+    EXPECT_FALSE(decodeChannel(f.decodeFirstChannel, big, 2).ok);
+  }
+}
+
+// Random channels: every form decodes the same values, and on random bits (mostly invalid)
+// gives the same verdict and, when it accepts, the same values.
+TEST(TlgResidual, FormsAgreeOnRandomChannels) {
+  std::mt19937 rng(11);
+  const std::vector<TlgRoutines> all = forms();
+  for (int trial = 0; trial < 300; ++trial) {
+    const uint32_t count = 1 + rng() % 700;
+    BitWriter w;
+    if (trial % 2 == 0) {
+      std::vector<int8_t> values(count);
+      for (auto& v : values) {
+        const uint32_t kind = rng() % 10;
+        v = kind < 4 ? 0 : kind < 9 ? int8_t(int(rng() % 11) - 5) : int8_t(rng());
+      }
+      encodeChannel(w, values.data(), count);
+      ChannelRun run = decodeChannel(TlgDecodeFirstChannel, w, count);
+      ASSERT_TRUE(run.ok);
+      for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(run.words[i], uint8_t(values[i]));
+    } else {
+      const uint32_t n = rng() % 200;
+      for (uint32_t i = 0; i < n * 8; ++i) w.putBit(rng() % 3 == 0);
+    }
+    for (bool first : {true, false}) {
+      const ChannelRun ref = decodeChannel(first ? all[0].decodeFirstChannel : all[0].decodeOtherChannel, w, count);
+      for (size_t k = 1; k < all.size(); ++k) {
+        const ChannelRun run = decodeChannel(first ? all[k].decodeFirstChannel : all[k].decodeOtherChannel, w, count);
+        EXPECT_EQ(run.ok, ref.ok) << all[k].name << " trial " << trial;
+        if (ref.ok && run.ok) {
+          EXPECT_EQ(run.words, ref.words) << all[k].name << " trial " << trial;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
