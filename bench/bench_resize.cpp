@@ -2,8 +2,8 @@
 //   reduction of 4096 x 4096 to 1/2, 1/3 and 0.37: our bilinear vs MagickCore's Triangle
 //   filter, our area average vs MagickCore's Box filter;
 //   the launcher's case: bilinear enlargement of 1280 x 720 by 1.25 and 1.5.
-// MagickCore runs on one thread. The ratio printed at the end is peer time / our time
-// (above 1: we are faster).
+// MagickCore runs on one thread. The ratio printed at the end is peer CPU time / our CPU
+// time (above 1: we are faster); "vector gain" compares our portable code.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratio_report.h"
 #include "image/image.h"
 #include "image/resize.h"
 #include "image/resize_filters.h"
@@ -136,16 +137,6 @@ void benchMagick(benchmark::State& state, const Case& c) {
 }
 #endif
 
-// Collects the time per run of every benchmark, for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,10 +161,7 @@ int main(int argc, char** argv) {
   // ratio: peer / ours; vector gain: our portable code / our code at the vector level used.
   std::printf("\nvector level %d\n%-28s %10s %10s %8s %12s\n", ResizeVectorSupported(), "case", "ours ms",
               "peer ms", "ratio", "vector gain");
-  auto timeOf = [&](const Case& c, const char* who) {
-    const auto it = reporter.times.find(std::string(c.name) + " /" + who);
-    return it == reporter.times.end() ? 0.0 : it->second;
-  };
+  auto timeOf = [&](const Case& c, const char* who) { return reporter.time(std::string(c.name) + " /" + who); };
   for (const Case& c : kCases) {
     const double ours = timeOf(c, "ours"), peer = timeOf(c, "magick"), portable = timeOf(c, "ours-portable");
     if (ours <= 0) continue;

@@ -1,41 +1,20 @@
 #include "image/reduce_area_average.h"
+#include "image/reduce_area_average_kernels.h"
+#include "image/resize_filters.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 #include <vector>
 
+// Channels are read and written as the bytes of the pixel words in places.
+#if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__)
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixel words are stored little-endian");
+#endif
+
 namespace {
 
 // ---- Division of channel sums --------------------------------------------------------
-
-// x / d for sums x <= 255 * d: a shift for powers of two, a multiply by a rounded-up
-// reciprocal for d < 65536 (exact for that range: x * (m*d - 2^40) < 2^40), else a division.
-struct Divider {
-  uint64_t d = 1;
-  uint64_t multiplier = 0;
-  int shift = 0;
-  enum Kind { kShift, kMultiply, kDivide } kind = kShift;
-
-  explicit Divider(uint64_t divisor) : d(divisor) {
-    if ((d & (d - 1)) == 0) {
-      while ((uint64_t(1) << shift) < d) ++shift;
-      kind = kShift;
-    } else if (d < 65536) {
-      multiplier = (uint64_t(1) << 40) / d + 1;
-      kind = kMultiply;
-    } else {
-      kind = kDivide;
-    }
-  }
-  uint32_t operator()(uint64_t x) const {
-    switch (kind) {
-      case kShift: return uint32_t(x >> shift);
-      case kMultiply: return uint32_t((x * multiplier) >> 40);
-      default: return uint32_t(x / d);
-    }
-  }
-};
 
 uint64_t gcd(uint64_t a, uint64_t b) {
   while (b != 0) {
@@ -115,12 +94,13 @@ constexpr ColumnRoutine kColumnRoutines[11] = {
 
 inline uint32_t channel(uint32_t p, int c) { return (p >> (8 * c)) & 0xFF; }
 
-uint32_t packDivided(const uint64_t* sums, const Divider& div) {
+template <class Sum, class Div>
+uint32_t packDivided(const Sum* sums, const Div& div) {
   return div(sums[0]) | div(sums[1]) << 8 | div(sums[2]) << 16 | div(sums[3]) << 24;
 }
 
-void rowMeanGeneral(const uint32_t* src, uint32_t* dst, std::size_t count, uint64_t k) {
-  const Divider div(k);
+template <class Div>
+void rowMeanGeneral(const uint32_t* src, uint32_t* dst, std::size_t count, uint64_t k, const Div& div) {
   for (std::size_t t = 0; t < count; ++t) {
     uint64_t sums[4] = {0, 0, 0, 0};
     for (uint64_t s = 0; s < k; ++s, ++src)
@@ -130,10 +110,9 @@ void rowMeanGeneral(const uint32_t* src, uint32_t* dst, std::size_t count, uint6
 }
 
 // Channel sums of one target row, 4 per column. 32-bit sums suffice while 255 * k fits.
-template <class Sum>
+template <class Sum, class Div>
 void columnMeanGeneralT(const uint32_t* src, std::size_t width, uint32_t* dst, std::size_t targetRows,
-                        uint64_t k) {
-  const Divider div(k);
+                        uint64_t k, const Div& div) {
   std::vector<Sum> sums(width * 4);
   for (std::size_t r = 0; r < targetRows; ++r) {
     std::fill(sums.begin(), sums.end(), Sum(0));
@@ -143,19 +122,18 @@ void columnMeanGeneralT(const uint32_t* src, std::size_t width, uint32_t* dst, s
         for (int c = 0; c < 4; ++c) sums[4 * x + std::size_t(c)] += Sum(channel(row[x], c));
     }
     uint32_t* out = dst + r * width;
-    for (std::size_t x = 0; x < width; ++x) {
-      const Sum* s = &sums[4 * x];
-      out[x] = div(s[0]) | div(s[1]) << 8 | div(s[2]) << 16 | div(s[3]) << 24;
-    }
+    for (std::size_t x = 0; x < width; ++x) out[x] = packDivided(&sums[4 * x], div);
   }
 }
 
 void columnMeanGeneral(const uint32_t* src, std::size_t width, uint32_t* dst, std::size_t targetRows,
-                       uint64_t k) {
-  if (k <= (uint64_t(1) << 24))
-    columnMeanGeneralT<uint32_t>(src, width, dst, targetRows, k);
-  else
-    columnMeanGeneralT<uint64_t>(src, width, dst, targetRows, k);
+                       uint64_t k, bool wide) {
+  withDivider(k, [&](const auto& div) {
+    if (k <= (uint64_t(1) << 24) && !wide)
+      columnMeanGeneralT<uint32_t>(src, width, dst, targetRows, k, div);
+    else
+      columnMeanGeneralT<uint64_t>(src, width, dst, targetRows, k, div);
+  });
 }
 
 // ---- Fractional ratios ---------------------------------------------------------------
@@ -164,10 +142,11 @@ void columnMeanGeneral(const uint32_t* src, std::size_t width, uint32_t* dst, st
 // source sample of a target sample weighs B - c, where c units of it went to the previous
 // target sample; the last one weighs what is still missing.
 
-template <class Sum>
-void rowFractionalT(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
-                    uint64_t A, uint64_t B) {
-  const Divider div(A);
+// The wide row pass (255 * A beyond 32 bits), sample by sample in 64-bit sums.
+template <class Div>
+void rowFractionalWide(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
+                       uint64_t A, uint64_t B, const Div& div) {
+  using Sum = uint64_t;
   for (std::size_t y = 0; y < rows; ++y) {
     const uint32_t* s = src + y * w;
     uint32_t* d = dst + y * W;
@@ -181,7 +160,7 @@ void rowFractionalT(const uint32_t* src, std::size_t w, uint32_t* dst, std::size
       for (; e > B; e -= B, ++s)
         for (int k = 0; k < 4; ++k) sum[k] += Sum(B) * Sum(channel(*s, k));
       for (int k = 0; k < 4; ++k) sum[k] += Sum(e) * Sum(channel(*s, k));
-      d[t] = div(sum[0]) | div(sum[1]) << 8 | div(sum[2]) << 16 | div(sum[3]) << 24;
+      d[t] = packDivided(sum, div);
       if (e == B) {
         ++s;
         c = 0;
@@ -192,18 +171,7 @@ void rowFractionalT(const uint32_t* src, std::size_t w, uint32_t* dst, std::size
   }
 }
 
-// The narrow row pass (255 * A < 2^32). Every row has the same pattern of weights, so it
-// is worked out once: target sample t takes count source pixels from start, the first
-// weighing firstWeight, the last lastWeight and the ones between B each. The ones between
-// are summed unweighted, two channels per 32-bit word, then weighed once:
-// first * S0 + B * (S1 + ... ) + last * Sn is the same integer as the sample-by-sample sum.
-struct RowSpan {
-  std::size_t start;
-  std::size_t count;  // at least 2
-  uint32_t firstWeight;
-  uint32_t lastWeight;
-};
-
+// The narrow row pass (255 * A < 2^32): see RowSpan.
 std::vector<RowSpan> rowSpans(std::size_t W, uint64_t A, uint64_t B) {
   std::vector<RowSpan> spans(W);
   std::size_t i = 0;
@@ -232,10 +200,9 @@ inline uint64_t spreadGA(uint32_t p) { return uint64_t((p >> 8) & 0xFF) | uint64
 // Two 16-bit lane sums into two 32-bit lanes.
 inline uint64_t spread16(uint32_t x) { return uint64_t(x & 0xFFFF) | uint64_t(x >> 16) << 32; }
 
-void rowFractionalNarrow(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
-                         uint64_t A, uint64_t B) {
-  const Divider div(A);
-  const std::vector<RowSpan> spans = rowSpans(W, A, B);
+template <class Div>
+void rowNarrowPortable(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
+                       const RowSpan* spans, uint32_t B, const Div& div) {
   constexpr std::size_t kChunk = 256;  // 256 * 255 fits a 16-bit lane
   for (std::size_t y = 0; y < rows; ++y) {
     const uint32_t* s = src + y * w;
@@ -263,31 +230,40 @@ void rowFractionalNarrow(const uint32_t* src, std::size_t w, uint32_t* dst, std:
   }
 }
 
-template <class Sum>
-inline void addWeightedRow(Sum* sums, const uint32_t* row, std::size_t width, Sum weight) {
-  for (std::size_t x = 0; x < width; ++x)
-    for (int c = 0; c < 4; ++c) sums[4 * x + std::size_t(c)] += weight * Sum(channel(row[x], c));
+template <class Div>
+void rowFractionalNarrow(const uint32_t* src, std::size_t w, uint32_t* dst, std::size_t W, std::size_t rows,
+                         uint64_t A, uint64_t B, const Div& div) {
+  const std::vector<RowSpan> spans = rowSpans(W, A, B);
+  AreaRowKernel<Div> kernel = rowNarrowPortable<Div>;
+  if (kAreaRowSse41 && ResizeVectorInUse() >= kVectorSse41) kernel = kernelFor(*kAreaRowSse41, div);
+  kernel(src, w, dst, W, rows, spans.data(), uint32_t(B), div);
 }
 
-template <class Sum>
+// Across rows: target row t is first * (first row) + B * (the rows between) + last * (last
+// row), divided by A. The rows between are summed unweighted; channels are taken as the
+// bytes of the rows (B, G, R, A in memory order), which keeps the loops simple to vectorise.
+template <class Sum, class Div>
 void columnFractionalT(const uint32_t* src, std::size_t width, uint32_t* dst, std::size_t H, uint64_t A,
-                       uint64_t B) {
-  const Divider div(A);
-  std::vector<Sum> sums(width * 4);
+                       uint64_t B, const Div& div) {
+  const std::size_t n = width * 4;
+  std::vector<Sum> between(n);
   std::size_t row = 0;  // current source row
   uint64_t c = 0;       // carried over from one target row to the next
   for (std::size_t t = 0; t < H; ++t) {
-    std::fill(sums.begin(), sums.end(), Sum(0));
-    addWeightedRow(sums.data(), src + row * width, width, Sum(B - c));
+    const Sum firstWeight = Sum(B - c);
+    const uint8_t* first = reinterpret_cast<const uint8_t*>(src + row * width);
     ++row;
     uint64_t e = A - (B - c);
-    for (; e > B; e -= B, ++row) addWeightedRow(sums.data(), src + row * width, width, Sum(B));
-    addWeightedRow(sums.data(), src + row * width, width, Sum(e));
-    uint32_t* out = dst + t * width;
-    for (std::size_t x = 0; x < width; ++x) {
-      const Sum* s = &sums[4 * x];
-      out[x] = div(s[0]) | div(s[1]) << 8 | div(s[2]) << 16 | div(s[3]) << 24;
+    std::fill(between.begin(), between.end(), Sum(0));
+    for (; e > B; e -= B, ++row) {
+      const uint8_t* r = reinterpret_cast<const uint8_t*>(src + row * width);
+      for (std::size_t k = 0; k < n; ++k) between[k] += r[k];
     }
+    const uint8_t* last = reinterpret_cast<const uint8_t*>(src + row * width);
+    const Sum lastWeight = Sum(e);
+    uint8_t* out = reinterpret_cast<uint8_t*>(dst + t * width);
+    for (std::size_t k = 0; k < n; ++k)
+      out[k] = uint8_t(div(firstWeight * first[k] + Sum(B) * between[k] + lastWeight * last[k]));
     if (e == B) {
       ++row;
       c = 0;
@@ -312,47 +288,61 @@ Ratio ratioOf(uint64_t n, uint64_t m) {
   return Ratio{n / g, m / g};
 }
 
-void rowPass(const uint32_t* src, std::size_t w, std::size_t h, uint32_t* dst, std::size_t W) {
+void rowPass(const uint32_t* src, std::size_t w, std::size_t h, uint32_t* dst, std::size_t W, bool wide) {
   const Ratio r = ratioOf(w, W);
   if (r.B != 1) {
-    if (r.A <= kNarrowSumLimit)
-      rowFractionalNarrow(src, w, dst, W, h, r.A, r.B);
-    else
-      rowFractionalT<uint64_t>(src, w, dst, W, h, r.A, r.B);
+    withDivider(r.A, [&](const auto& div) {
+      if (r.A <= kNarrowSumLimit && !wide)
+        rowFractionalNarrow(src, w, dst, W, h, r.A, r.B, div);
+      else
+        rowFractionalWide(src, w, dst, W, h, r.A, r.B, div);
+    });
   } else if (r.A > 10) {
-    rowMeanGeneral(src, dst, W * h, r.A);
+    withDivider(r.A, [&](const auto& div) { rowMeanGeneral(src, dst, W * h, r.A, div); });
   } else {
     kRowRoutines[r.A](src, dst, W * h);
   }
 }
 
-void columnPass(const uint32_t* src, std::size_t width, std::size_t h, uint32_t* dst, std::size_t H) {
+void columnPass(const uint32_t* src, std::size_t width, std::size_t h, uint32_t* dst, std::size_t H,
+                bool wide) {
   const Ratio r = ratioOf(h, H);
   if (r.B != 1) {
-    if (r.A <= kNarrowSumLimit)
-      columnFractionalT<uint32_t>(src, width, dst, H, r.A, r.B);
-    else
-      columnFractionalT<uint64_t>(src, width, dst, H, r.A, r.B);
+    withDivider(r.A, [&](const auto& div) {
+      if (r.A <= kNarrowSumLimit && !wide)
+        columnFractionalT<uint32_t>(src, width, dst, H, r.A, r.B, div);
+      else
+        columnFractionalT<uint64_t>(src, width, dst, H, r.A, r.B, div);
+    });
   } else if (r.A > 10) {
-    columnMeanGeneral(src, width, dst, H, r.A);
+    columnMeanGeneral(src, width, dst, H, r.A, wide);
   } else {
     kColumnRoutines[r.A](src, width, dst, H);
   }
 }
 
-}  // namespace
-
-void ReduceAreaAverage(Image* target, const Image* source) {
+void reduce(Image* target, const Image* source, bool wide) {
   const std::size_t w = std::size_t(source->width), h = std::size_t(source->height);
   const std::size_t W = std::size_t(target->width), H = std::size_t(target->height);
   if (W > w || H > h) return;  // only reductions reach this filter
   if (W == w) {  // the row pass would be a copy
-    columnPass(source->pixels, W, h, target->pixels, H);
+    columnPass(source->pixels, W, h, target->pixels, H, wide);
     return;
   }
   Image* mid = ImageCreate(int32_t(W), int32_t(h), source->bitDepth);
-  if (!mid) return;  // no room for the intermediate: the target stays as created
-  rowPass(source->pixels, w, h, mid->pixels, W);
-  columnPass(mid->pixels, W, h, target->pixels, H);
+  if (!mid) {
+    // No room for the intermediate: nearest neighbour still fills every target pixel,
+    // rather than leaving the new target's memory as it came.
+    ResizeNearest(target, source);
+    return;
+  }
+  rowPass(source->pixels, w, h, mid->pixels, W, wide);
+  columnPass(mid->pixels, W, h, target->pixels, H, wide);
   ImageDestroy(&mid);
 }
+
+}  // namespace
+
+void ReduceAreaAverage(Image* target, const Image* source) { reduce(target, source, false); }
+
+void ReduceAreaAverageWide(Image* target, const Image* source) { reduce(target, source, true); }

@@ -234,6 +234,8 @@ BilinearKernels bilinearKernelsFor(int level) {
 
 int ResizeVectorSupported() { return cpuVectorLevel(); }
 
+int ResizeVectorInUse() { return currentVectorLevel(); }
+
 int ResizeSetVector(int level) {
   const int supported = cpuVectorLevel();
   currentVectorLevel() = level < 0 ? 0 : level > supported ? supported : level;

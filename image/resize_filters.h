@@ -22,5 +22,8 @@ enum ResizeVector { kVectorPortable = 0, kVectorSse41 = 1 };
 // The highest level this build and processor have.
 int ResizeVectorSupported();
 
+// The level in use.
+int ResizeVectorInUse();
+
 // Chooses the level used from now on (clamped to the supported one); returns the level set.
 int ResizeSetVector(int level);

@@ -27,5 +27,5 @@ struct BilinearKernels {
 // levels this build doesn't have.
 BilinearKernels bilinearKernelsFor(int level);
 
-// The SSE4.1 kernels, defined in resize_x86.cpp; null where the build has none.
+// The SSE4.1 kernels, defined in resize_sse41.cpp; null where the build has none.
 extern const BilinearKernels* const kBilinearSse41;

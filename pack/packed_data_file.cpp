@@ -105,8 +105,14 @@ FILE* openEntry(const char* name, uint32_t* size, uint64_t* key) {
         return nullptr;
       }
       const std::size_t length = std::strlen(name);
+      const uint32_t position = entry.offset ^ packed::offsetNameByte(name, length);
       *size = entry.size ^ packed::sizeNameByte(name, length);
-      seekTo(file.get(), entry.offset ^ packed::offsetNameByte(name, length));
+      // A damaged index must not make the reader allocate and scan gigabytes: an entry
+      // reaching past the end of the file is cut to the bytes the file holds.
+      const int64_t fileBytes = fileLength(file.get());
+      const int64_t available = fileBytes > int64_t(position) ? fileBytes - int64_t(position) : 0;
+      if (int64_t(*size) > available) *size = uint32_t(available);
+      seekTo(file.get(), position);
       return file.release();
     }
   }
@@ -145,8 +151,8 @@ int loadFile(const char* name, uint8_t** buffer, uint32_t* size, uint32_t* capac
     return 0;
   }
 
-  // An entry that reaches past the end of its file reads short: the missing tail is
-  // zeroed rather than left holding an earlier resource's bytes.
+  // A read that still comes up short (the file changed, or a caller asked for more than
+  // there is) leaves a zeroed tail rather than an earlier resource's bytes.
   const std::size_t got = std::fread(*buffer, 1, *size, file.get());
   if (got < *size) std::memset(*buffer + got, 0, *size - got);
   file.reset();

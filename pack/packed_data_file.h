@@ -37,7 +37,8 @@ extern PackedDataFile packedData;
 void openIndex(const char* path = "Launcher.dat");
 
 // An open stream at the first byte of the named resource, its length and its key (0 for a
-// plain file), or null after a reported failure.
+// plain file), or null after a reported failure. An index entry that reaches past the end
+// of the packed file gets the length the file still holds.
 FILE* openEntry(const char* name, uint32_t* size, uint64_t* key);
 
 // Reads the whole named resource into *buffer (grown as needed; the shared buffer is

@@ -76,6 +76,21 @@ bool requestTransforms(png_structp png, png_infop info, int bitDepth, int colour
   return alpha;
 }
 
+// libpng reads every chunk up to IEND in full, so a chunk claiming more bytes than the
+// data hold makes it fail anyway; refusing such a file up front keeps libpng from first
+// allocating a buffer of the claimed size (up to 2 GB) for an ancillary chunk.
+bool chunksFitTheData(const uint8_t* data, int32_t size) {
+  const size_t end = size > 0 ? size_t(size) : 0;
+  size_t at = 8;
+  while (end - at >= 12) {
+    const uint32_t length = readBe32(data + at);
+    if (length > 0x7FFFFFFFu || length > end - at - 12) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += 12 + size_t(length);
+  }
+  return false;
+}
+
 struct PngReadJob {
   PngReadCursor cursor;
   png_structp png;
@@ -84,7 +99,8 @@ struct PngReadJob {
 };
 
 int createReadJob(PngReadJob* job, const uint8_t* data, int32_t size) {
-  job->cursor = PngReadCursor{data, size > 0 ? size_t(size) : 0, 0};
+  if (size < 8 || !chunksFitTheData(data, size)) return 12;
+  job->cursor = PngReadCursor{data, size_t(size), 0};
   job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!job->png) return 10;
   job->info = png_create_info_struct(job->png);

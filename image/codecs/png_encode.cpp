@@ -66,14 +66,19 @@ struct PngWriteJob {
   int textCount;
   PngWriteCursor cursor;
   uint8_t* row;  // row buffer, null when pixel rows are written unchanged
+  bool quiet;    // no libpng messages (a trial plane that may not fit)
 };
+
+void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void quietWarning(png_structp, png_const_charp) {}
 
 enum class WriteResult { Ok, NoWriteStruct, NoInfoStruct, LibraryError };
 
 // Creates, writes and destroys the libpng structures. Between the recovery point and the
 // last libpng call only this frame runs, and it holds no object with a destructor.
 WriteResult writePng(PngWriteJob* job) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, job->quiet ? quietError : nullptr,
+                                            job->quiet ? quietWarning : nullptr);
   if (!png) return WriteResult::NoWriteStruct;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -220,6 +225,7 @@ int PngEncodeAlphaPlane(const Image* image, int32_t level, int32_t interlace, ui
   job.level = level;
   job.interlace = interlace != 0;
   job.cursor = PngWriteCursor{cursor, size_t(*size), 0, false, nullptr};
+  job.quiet = true;  // the JPEG writer tries it as one candidate among three
   AlignedPtr<uint8_t> row = makeAligned<uint8_t>(size_t(image->width));
   if (!row) return 0;
   job.row = row.get();

@@ -188,14 +188,22 @@ TEST_F(PackedData, CallerBufferPairGrowsLikeTheSharedOne) {
   alignedFree(buffer);
 }
 
-TEST_F(PackedData, EntryPastTheEndOfTheFileReadsZeroedTail) {
-  std::string dat = buildDat({{"long.bin", std::string(64, 'L')}}, true);
-  dat.resize(dat.size() - 32);
+TEST_F(PackedData, EntryPastTheEndOfTheFileIsCutToWhatTheFileHolds) {
+  std::string dat = buildDat({{"long.bin", std::string(64, 'L')}, {"huge.bin", "tiny"}}, true);
+  // Give huge.bin a size of about 4 GiB: the reader must not allocate it.
+  const uint64_t key = nameKey("huge.bin");
+  const uint32_t masked = 0xFFFFFFF0u ^ uint32_t(key) ^ uint8_t("huge.bin"[2]);
+  for (int i = 0; i < 4; ++i) dat[8 + 21 + 13 + i] = char(uint8_t(masked >> (8 * i)));
+  dat.resize(dat.size() - 4 - 32);  // and cut long.bin in half
   dir.write("Launcher.dat", dat);
-  dir.write("prev.bin", std::string(64, 'P'));
   openIndex();
+  EXPECT_EQ(load("long.bin"), std::string(32, 'L'));
+  EXPECT_EQ(load("huge.bin"), "");
+  EXPECT_TRUE(boxes.empty());
+  // A caller asking for more than there is gets a zeroed tail, not old bytes.
+  dir.write("prev.bin", std::string(64, 'P'));
   EXPECT_EQ(load("prev.bin"), std::string(64, 'P'));
-  EXPECT_EQ(load("long.bin"), std::string(32, 'L') + std::string(32, '\0'));
+  EXPECT_EQ(load("long.bin", 40), std::string(32, 'L') + std::string(8, '\0'));
 }
 
 TEST_F(PackedData, RandomArchivesReadBack) {

@@ -12,6 +12,7 @@ const Command kCommands[] = {
      runConvert},
     {"resize", "IN OUT --mode percent|pixels|factor A B [--shrink nearest|bilinear|area] "
                "[--enlarge nearest|bilinear]",
-     "resize IN by A and B (width, height) and write OUT", runResize},
+     "resize IN by A and B (width, height; 0 follows the other) and write OUT; filters default to bilinear",
+     runResize},
     {nullptr, nullptr, nullptr, nullptr},
 };

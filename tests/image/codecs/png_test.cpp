@@ -260,6 +260,11 @@ TEST(PngSuite, CrashersAndTruncationsEndCleanly) {
   for (const auto& name : listPngs(testdata("png/testpngs/crashers"))) {
     SCOPED_TRACE(name);
     ImagePtr image = decode(readFile(testdata("png/testpngs/crashers/" + name)));
+    // Chunks claiming more bytes than the file has are refused before libpng sizes a
+    // buffer by them.
+    if (name.compare(0, 5, "huge_") == 0) {
+      EXPECT_FALSE(image);
+    }
     if (image) {
       EXPECT_EQ(image->pixelCount, image->width * image->height);
     }
@@ -286,11 +291,22 @@ TEST(PngDecode, ColourTypesAndDepths) {
   EXPECT_EQ(palette->bitDepth, 24);
   EXPECT_EQ(rgb->bitDepth, 24);
   for (int32_t i = 0; i < palette->pixelCount; ++i) ASSERT_EQ(channel(palette.get(), i, 3), 255);
-  // basn2c08's top-left pixel is pure white... its first row runs red to blue bands;
-  // pixel (0,0) of basn2c08 is (R 255, G 255, B 255) and pixel 31 of row 0 is the last.
-  // Compare the byte order against libpng's RGB order directly.
-  const Reference ref = referenceDecode(readFile(testdata("png/pngsuite/basn2c08.png")));
-  EXPECT_EQ(channel(rgb.get(), 40, 0), ref.bgra[4 * 40 + 0]);
+  // Blue first in memory: byte 0 of each pixel is the file's third sample, as libpng
+  // reads the rows without any transform.
+  const Bytes rgbFile = readFile(testdata("png/pngsuite/basn2c08.png"));
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  MemoryReader reader{&rgbFile, 0};
+  png_set_read_fn(png, &reader, readMemory);
+  png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_bytepp rows = png_get_rows(png, info);
+  for (int32_t i = 0; i < rgb->pixelCount; ++i) {
+    const png_bytep sample = rows[i / rgb->width] + 3 * (i % rgb->width);
+    ASSERT_EQ(channel(rgb.get(), i, 0), sample[2]) << i;
+    ASSERT_EQ(channel(rgb.get(), i, 1), sample[1]) << i;
+    ASSERT_EQ(channel(rgb.get(), i, 2), sample[0]) << i;
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
 
   ImagePtr grey1 = decode(readFile(testdata("png/pngsuite/basn0g01.png")));
   ASSERT_TRUE(grey1);

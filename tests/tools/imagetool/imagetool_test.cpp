@@ -27,6 +27,15 @@ const std::string& scratch() {
 
 std::string path(const std::string& name) { return scratch() + "/" + name; }
 
+// Removes the scratch folder when the program ends.
+class ScratchCleanup : public testing::Environment {
+ public:
+  void TearDown() override {
+    if (scratch() != "/tmp") std::system(("rm -rf '" + scratch() + "'").c_str());
+  }
+};
+const testing::Environment* const kCleanup = testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
 std::string readText(const std::string& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
