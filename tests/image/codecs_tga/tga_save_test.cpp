@@ -180,4 +180,44 @@ TEST(TgaStream, ErrorTextsAndCallbacks) {
   EXPECT_NE(said.find(": Write failed\n"), std::string::npos) << said;
 }
 
+// The scanline reader over a file: any first scanline, in file order or reversed, with and
+// without the red/blue exchange, raw and run-length.
+TEST(TgaStream, ScanlinesFromAFile) {
+  TempDir dir;
+  const ImagePtr image = makePicture(9, 6, 24);
+  for (int rle : {0, 1}) {
+    SCOPED_TRACE(rle);
+    ASSERT_EQ(TgaSave("s.tga", image.get(), 24, rle), 1);
+    TgaStream stream;
+    ASSERT_TRUE(TgaStreamOpenFile(&stream, "s.tga", "rb"));
+    ASSERT_TRUE(TgaStreamReadHeader(&stream));
+    EXPECT_EQ(stream.header.imageType, rle ? 10 : 2);
+    EXPECT_EQ(stream.header.width, 9);
+    uint8_t rows[3 * 9 * 3];
+    // Scanlines 2-4 of the file are image rows 3, 2 and 1; reversed they come top-down.
+    ASSERT_EQ(TgaStreamReadScanlines(&stream, rows, 2, 3, true, true), 3);
+    for (int r = 0; r < 3; ++r)
+      for (int x = 0; x < 9; ++x) {
+        const uint32_t p = image->pixels[(1 + r) * 9 + x];
+        const uint8_t* q = rows + (r * 9 + x) * 3;
+        ASSERT_EQ(uint32_t(q[2] | q[1] << 8 | q[0] << 16), p & 0xFFFFFF) << r << "," << x;  // R, G, B
+      }
+    // From the first scanline in file order, without the exchange; asking past the end
+    // gives only the rows there are.
+    uint8_t all[6 * 9 * 3];
+    ASSERT_EQ(TgaStreamReadScanlines(&stream, all, 0, 10, false, false), 6);
+    for (int x = 0; x < 9; ++x) {
+      const uint8_t* q = all + x * 3;
+      ASSERT_EQ(uint32_t(q[0] | q[1] << 8 | q[2] << 16), image->pixels[5 * 9 + x] & 0xFFFFFF);
+    }
+    EXPECT_EQ(stream.lastError, 0);
+    EXPECT_TRUE(TgaStreamClose(&stream));
+  }
+  TgaStream missing;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(TgaStreamOpenFile(&missing, "absent.tga", "rb"));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Failed to open file"), std::string::npos);
+  EXPECT_EQ(missing.lastError, 3);
+}
+
 }  // namespace
