@@ -250,6 +250,18 @@ TEST(TgaDecode, ColourMapIsAppliedFromItsFirstEntry) {
   EXPECT_EQ(ref.pixels, pixelsOf(*p16));
 }
 
+// A true-colour file may carry a colour map it doesn't use: the map is stepped over.
+TEST(TgaDecode, UnusedColourMapIsSkipped) {
+  TgaFile f = trueColour(2, 2, 24, 0, kFourPixels);
+  f.header.colourMapType = 1;
+  f.header.colourMapLength = 3;
+  f.header.colourMapEntryBits = 15;
+  f.map = {0xAA, 0xAA, 0xBB, 0xBB, 0xCC, 0xCC};
+  const ImagePtr image = decodeBytes(f.bytes());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(pixelsOf(*image), (std::vector<uint32_t>{kP2, kP3, kP0, kP1}));
+}
+
 // Three files holding the same stored pixels under different origin bits: the right-hand
 // ones come out mirrored (bottom-right) and turned half way round (top-right).
 TEST(TgaDecode, RightHandOriginsOfOneStoredPicture) {
