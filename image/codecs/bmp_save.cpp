@@ -43,8 +43,16 @@ void fillRow(const Image& image, int32_t y, int32_t bitDepth, uint8_t* row) {
     for (int32_t x = 0; x < image.width; ++x) row[x] = greyLevel(src[x]);
     return;
   }
-  const int bytes = bitDepth / 8;
-  for (int32_t x = 0; x < image.width; ++x) std::memcpy(row + std::size_t(x) * bytes, src + x, bytes);
+  if (bitDepth == 32) {
+    std::memcpy(row, src, std::size_t(image.width) * 4);
+    return;
+  }
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(src);
+  for (int32_t x = 0; x < image.width; ++x, p += 4, row += 3) {
+    row[0] = p[0];
+    row[1] = p[1];
+    row[2] = p[2];
+  }
 }
 
 bool writeAll(std::FILE* file, const void* data, std::size_t size) {
