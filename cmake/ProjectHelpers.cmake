@@ -8,7 +8,7 @@ function(project_options target)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=CP932)
   endif()
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
 endfunction()
 
 # project_library(name SOURCES... [LIBS ...])

@@ -52,7 +52,7 @@ int runResize(const Args& input) {
   double a = 0, b = 0;
   if (!parseNumber(args[2], &a)) return fail("resize: A is not a number: " + args[2]);
   if (!parseNumber(args[3], &b)) return fail("resize: B is not a number: " + args[3]);
-  if (!writerFor(args[1], &error)) return fail(error);  // before any work
+  if (!formatForPath(args[1], &error)) return fail(error);  // before any work
 
   Image* image = loadImageFile(args[0], &error);
   if (!image) return fail(error);

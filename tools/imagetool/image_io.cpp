@@ -6,13 +6,32 @@
 #include <cstring>
 #include <memory>
 
+#include "image/codecs/jpeg.h"
+#include "image/codecs/save_table.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
-const ImageWriter kImageWriters[] = {
-    {".pam", "PAM P7 RGB_ALPHA, 8 bits", writePam},
-    {nullptr, nullptr, nullptr},
+namespace {
+
+constexpr int32_t kAllDepths[] = {8, 24, 32, 0};
+constexpr int32_t kColourDepths[] = {24, 32, 0};
+constexpr int32_t kJpegDepths[] = {8, 24, 32, 0};
+
+}  // namespace
+
+const OutputFormat kOutputFormats[] = {
+    {"bmp", ".bmp", "BMP, uncompressed", kImageSaveBmp, 0, kAllDepths},
+    {"png", ".png", "PNG with layer texts", kImageSavePng, 0, kAllDepths},
+    {"jpeg", ".jpg .jpeg", "JPEG with layer and alpha segments", kImageSaveJpeg, 0, kJpegDepths},
+    {"jpg", ".jpg .jpeg", "JPEG (same as jpeg)", kImageSaveJpeg, 0, kJpegDepths},
+    {"tlg", ".tlg", "TLG6, or TLG5 with --tlg5", kImageSaveTlg6, 0, kAllDepths},
+    {"tlg6", ".tlg", "TLG6", kImageSaveTlg6, 6, kAllDepths},
+    {"tlg5", ".tlg", "TLG5", kImageSaveTlg6, 5, kAllDepths},
+    {"tga", ".tga", "TGA, 24 or 32 bits, run-length coded with --rle", kImageSaveTga, 0, kColourDepths},
+    {"pam", ".pam", "PAM P7 RGB_ALPHA, 8 bits", -1, 0, kColourDepths},
+    {nullptr, nullptr, nullptr, 0, 0, nullptr},
 };
 
 namespace {
@@ -22,14 +41,16 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-std::string lowerExtension(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  const std::size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return ext;
+bool hasExtension(const OutputFormat& format, const std::string& ext) {
+  if (ext.empty()) return false;
+  const std::string list = std::string(" ") + format.extensions + " ";
+  return list.find(" " + ext + " ") != std::string::npos;
+}
+
+std::string formatNames() {
+  std::string names;
+  for (const OutputFormat* f = kOutputFormats; f->name; ++f) names += std::string(" ") + f->name;
+  return names;
 }
 
 // Replaces to with from (rename over an existing file on every platform).
@@ -41,7 +62,54 @@ bool replaceFile(const std::string& from, const std::string& to) {
 #endif
 }
 
+int32_t jpegFlags(const WriteOptions& o) {
+  int32_t flags = 0;
+  if (o.optimize) flags |= kJpegOptimizeHuffman;
+  if (o.progressive) flags |= kJpegProgressive;
+  switch (o.sampling) {
+    case 420: flags |= kJpegSampling420; break;
+    case 422: flags |= kJpegSampling422; break;
+    case 444: flags |= kJpegSampling444; break;
+    default: flags |= kJpegSamplingDefault; break;
+  }
+  return flags;
+}
+
+// Runs the format's writer on path; the library writers report their own reasons on stdout.
+bool writeWith(Image& image, const std::string& path, const OutputFormat& format, const WriteOptions& o,
+               std::string* error) {
+  if (format.saveFormat < 0) return writePam(image, path, error);
+  int32_t a = 0, b = 0;
+  switch (format.saveFormat) {
+    case kImageSavePng: a = o.pngLevel, b = o.interlace; break;
+    case kImageSaveJpeg: a = o.quality, b = jpegFlags(o); break;
+    case kImageSaveTlg6: a = format.tlgVariant ? format.tlgVariant == 6 : o.tlg6; break;
+    case kImageSaveTga: a = o.rle; break;
+    default: break;
+  }
+  if (ImageSaveFunctions[format.saveFormat](path.c_str(), &image, o.bitDepth, a, b) == 1) return true;
+  *error = path + ": the " + format.name + " writer failed";
+  return false;
+}
+
 }  // namespace
+
+std::string lowerExtension(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+  std::string ext = path.substr(dot);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return ext;
+}
+
+bool isPictureExtension(const std::string& ext) {
+  static const char* const kRead[] = {".bmp", ".png", ".jpg", ".jpeg", ".tlg", ".tga"};
+  for (const char* e : kRead)
+    if (ext == e) return true;
+  return false;
+}
 
 bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
   File f(std::fopen(path.c_str(), "rb"));
@@ -78,21 +146,47 @@ Image* loadImageFile(const std::string& path, std::string* error) {
   return image;
 }
 
-const ImageWriter* writerFor(const std::string& path, std::string* error) {
-  const std::string ext = lowerExtension(path);
-  for (const ImageWriter* w = kImageWriters; w->extension; ++w)
-    if (ext == w->extension) return w;
-  std::string known;
-  for (const ImageWriter* w = kImageWriters; w->extension; ++w) known += std::string(" ") + w->extension;
-  *error = path + ": no writer for this extension (known:" + known + ")";
+const OutputFormat* formatNamed(const std::string& name, std::string* error) {
+  std::string lower = name;
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  for (const OutputFormat* f = kOutputFormats; f->name; ++f)
+    if (lower == f->name) return f;
+  *error = "unknown format \"" + name + "\" (known:" + formatNames() + ")";
   return nullptr;
 }
 
-bool writeImageFile(const Image& image, const std::string& path, std::string* error) {
-  const ImageWriter* writer = writerFor(path, error);
-  if (!writer) return false;
+const OutputFormat* formatForPath(const std::string& path, std::string* error) {
+  const std::string ext = lowerExtension(path);
+  for (const OutputFormat* f = kOutputFormats; f->name; ++f)
+    if (hasExtension(*f, ext)) return f;
+  std::string known;
+  for (const OutputFormat* f = kOutputFormats; f->name; ++f)
+    if (!f->tlgVariant && std::strcmp(f->name, "jpg") != 0) known += std::string(" ") + f->extensions;
+  *error = path + ": no writer for this extension (known:" + known + "; or give --format)";
+  return nullptr;
+}
+
+bool formatTakesDepth(const OutputFormat& format, int32_t bitDepth, std::string* error) {
+  if (bitDepth == 0) return true;
+  std::string held;
+  for (const int32_t* d = format.depths; *d; ++d) {
+    if (*d == bitDepth) return true;
+    held += " " + std::to_string(*d);
+  }
+  *error = std::string(format.name) + " holds bit depths" + held + ", not " + std::to_string(bitDepth);
+  return false;
+}
+
+bool writeImageFile(Image& image, const std::string& path, const OutputFormat& format, const WriteOptions& options,
+                    std::string* error) {
+  // A picture of 8 or 24 bits asked for nothing else keeps its depth; the TGA and PAM
+  // writers hold no grey, so those take 24 bits.
+  WriteOptions o = options;
+  if (o.bitDepth == 0 && !formatTakesDepth(format, image.bitDepth, error)) o.bitDepth = 24;
+  if (!formatTakesDepth(format, o.bitDepth, error)) return false;
   const std::string temp = path + ".part";
-  if (!writer->write(image, temp, error)) {
+  if (!writeWith(image, temp, format, o, error)) {
     std::remove(temp.c_str());
     return false;
   }
@@ -102,4 +196,9 @@ bool writeImageFile(const Image& image, const std::string& path, std::string* er
     return false;
   }
   return true;
+}
+
+bool writeImageFile(Image& image, const std::string& path, std::string* error) {
+  const OutputFormat* format = formatForPath(path, error);
+  return format && writeImageFile(image, path, *format, WriteOptions(), error);
 }

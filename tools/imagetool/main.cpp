@@ -13,9 +13,9 @@ void printHelp() {
   for (const Command* c = kCommands; c->name; ++c) std::printf("  %-8s %s\n", c->name, c->summary);
   std::printf("\n");
   for (const Command* c = kCommands; c->name; ++c) printUsage(*c);
-  std::printf("\noutput formats:");
-  for (const ImageWriter* w = kImageWriters; w->extension; ++w) std::printf(" %s (%s)", w->extension, w->description);
-  std::printf("\n");
+  std::printf("\noutput formats (FORMAT, extensions):\n");
+  for (const OutputFormat* f = kOutputFormats; f->name; ++f)
+    std::printf("  %-5s %-10s %s\n", f->name, f->extensions, f->description);
 }
 
 bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "help"; }

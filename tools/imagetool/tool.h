@@ -23,10 +23,12 @@ int fail(const std::string& message);
 // Prints the usage of one command on stdout.
 void printUsage(const Command& command);
 
-// Options of the form "--name value" taken out of args; the rest stays, in order.
+// Options of the form "--name value" (or a bare "--name" for a flag) taken out of args; the
+// rest stays, in order. "-x value" short forms are taken like long ones.
 struct OptionSpec {
-  const char* name;  // with the dashes
-  std::string* value;
+  const char* name;      // with the dashes
+  std::string* value;    // for an option with a value
+  bool* flag = nullptr;  // for a flag (value null)
 };
 // False (message in *error) for an unknown option or one without its value.
 bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* error);

@@ -17,7 +17,8 @@ bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* 
   Args rest;
   for (std::size_t i = 0; i < args->size(); ++i) {
     const std::string& a = (*args)[i];
-    if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
+    const bool isShort = a.size() == 2 && a[0] == '-' && ((a[1] >= 'a' && a[1] <= 'z') || (a[1] >= 'A' && a[1] <= 'Z'));
+    if (!isShort && (a.size() < 3 || a.compare(0, 2, "--") != 0)) {
       rest.push_back(a);
       continue;
     }
@@ -27,6 +28,10 @@ bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* 
     if (!spec) {
       *error = "unknown option " + a;
       return false;
+    }
+    if (spec->flag) {
+      *spec->flag = true;
+      continue;
     }
     if (i + 1 >= args->size()) {
       *error = "option " + a + " needs a value";

@@ -1,0 +1,28 @@
+#pragma once
+// The file writers of the image library behind one call shape:
+//   ImageSaveFunctions[format](path, image, bitDepth, optionA, optionB) -> 1 or 0
+// bitDepth 0 means the image's own bitDepth.
+//
+//   format          writer    option A                          option B
+//   kImageSaveBmp   BmpSave   -                                 -
+//   kImageSavePng   PngSave   zlib level                        interlace (nonzero: Adam7)
+//   kImageSaveJpeg  JpegSave  quality                           flags (kJpeg* of jpeg.h)
+//   kImageSaveTlg6  TlgSave   TLG6 when nonzero, TLG5 when 0    -
+//   kImageSaveTga   TgaSave   run-length coding when nonzero    -
+#include <cstdint>
+
+#include "image/image.h"
+
+enum ImageSaveFormat : int {
+  kImageSaveBmp = 0,
+  kImageSavePng = 1,
+  kImageSaveJpeg = 2,
+  kImageSaveTlg6 = 3,
+  kImageSaveTga = 4,
+  kImageSaveFormatCount = 5,
+};
+
+using ImageSaveFunction = int (*)(const char* path, Image* image, int32_t bitDepth, int32_t optionA,
+                                  int32_t optionB);
+
+extern const ImageSaveFunction ImageSaveFunctions[kImageSaveFormatCount];

@@ -1,0 +1,26 @@
+# Installs the build tree into a fresh prefix, then configures, builds and runs the outside
+# program of consumer/ against the installed package.
+#   cmake -DBUILD_DIR=... -DWORK=... -DCONSUMER=... -P check_install.cmake
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/out)
+function(step)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
+  endif()
+endfunction()
+step(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK}/prefix)
+foreach(required include/image/image.h include/image/codecs/save_table.h include/image/codecs/tga/tga_stream.h
+        lib/cmake/LauncherImage/LauncherImageConfig.cmake)
+  if(NOT EXISTS ${WORK}/prefix/${required})
+    message(FATAL_ERROR "not installed: ${required}")
+  endif()
+endforeach()
+file(GLOB_RECURSE internal ${WORK}/prefix/include/*_internal.h)
+if(internal)
+  message(FATAL_ERROR "internal headers installed: ${internal}")
+endif()
+step(${CMAKE_COMMAND} -S ${CONSUMER} -B ${WORK}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK}/prefix)
+step(${CMAKE_COMMAND} --build ${WORK}/build)
+step(${WORK}/build/consumer ${WORK}/out)
+file(REMOVE_RECURSE ${WORK})

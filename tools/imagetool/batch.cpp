@@ -1,0 +1,183 @@
+#include "tools/imagetool/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "tools/imagetool/parallel.h"
+#include "tools/imagetool/tool.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string withExtension(fs::path path, const OutputFormat& format) {
+  const std::string ext = format.extensions;
+  path.replace_extension(ext.substr(0, ext.find(' ')));
+  return path.string();
+}
+
+// Every picture file below dir, by extension, in name order.
+std::vector<fs::path> picturesBelow(const fs::path& dir, std::error_code* failure) {
+  std::vector<fs::path> files;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (it->is_regular_file(kind) && isPictureExtension(lowerExtension(it->path().filename().string())))
+      files.push_back(it->path());
+  }
+  if (ec) *failure = ec;
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::exists(b, ec) && fs::equivalent(a, b, ec);
+}
+
+std::string megabytes(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f MB", double(bytes) / 1e6);
+  return text;
+}
+
+class Progress {
+ public:
+  Progress(std::size_t total) : total_(total), shown_(total > 0 && isatty(fileno(stderr))) {}
+  // Counts one finished job and redraws the bar when no other thread is drawing it.
+  void step() {
+    const std::size_t done = done_.fetch_add(1) + 1;
+    if (!shown_ || drawing_.exchange(true)) return;
+    const int width = 40, filled = int(double(width) * double(done) / double(total_));
+    std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(std::size_t(filled), '#').c_str(),
+                 std::string(std::size_t(width - filled), ' ').c_str(), done, total_);
+    std::fflush(stderr);
+    drawing_.store(false);
+  }
+  void finish() {
+    if (shown_) std::fprintf(stderr, "\n");
+  }
+
+ private:
+  std::size_t total_;
+  bool shown_;
+  std::atomic<std::size_t> done_{0};
+  std::atomic<bool> drawing_{false};
+};
+
+void convertOne(BatchJob& job, const OutputFormat& format, const WriteOptions& options) {
+  std::vector<uint8_t> bytes;
+  if (!readFileBytes(job.input, &bytes, &job.error)) return;
+  job.bytesIn = bytes.size();
+  Image* image = ImageLoadFromMemory(bytes.data(), int32_t(bytes.size()));
+  if (!image || !image->pixels) {
+    ImageDestroy(&image);
+    job.error = job.input + ": not a picture any decoder accepts";
+    return;
+  }
+  std::string error;
+  const bool ok = writeImageFile(*image, job.output, format, options, &error);
+  ImageDestroy(&image);
+  if (!ok) {
+    job.error = job.input + ": " + error;
+    return;
+  }
+  std::error_code ec;
+  job.bytesOut = fs::file_size(job.output, ec);
+  job.done = true;
+}
+
+}  // namespace
+
+std::vector<BatchJob> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
+                                const OutputFormat& format) {
+  std::vector<BatchJob> jobs;
+  const fs::path out(outputDir);
+  for (const std::string& input : inputs) {
+    std::error_code ec;
+    if (fs::is_directory(input, ec)) {
+      std::error_code failure;
+      for (const fs::path& file : picturesBelow(input, &failure)) {
+        BatchJob job;
+        job.input = file.string();
+        job.output = withExtension(out / file.lexically_relative(input), format);
+        jobs.push_back(job);
+      }
+      if (failure) {
+        BatchJob job;
+        job.input = input;
+        job.error = input + ": cannot list: " + failure.message();
+        jobs.push_back(job);
+      }
+      continue;
+    }
+    BatchJob job;
+    job.input = input;
+    job.output = withExtension(out / fs::path(input).filename(), format);
+    if (!fs::is_regular_file(input, ec)) job.error = input + ": no such file";
+    jobs.push_back(job);
+  }
+  std::map<std::string, std::string> taken;
+  for (BatchJob& job : jobs) {
+    if (!job.error.empty()) continue;
+    const std::string key = fs::path(job.output).lexically_normal().string();
+    const auto [it, fresh] = taken.emplace(key, job.input);
+    if (!fresh) {
+      job.error = job.input + ": same output " + job.output + " as " + it->second;
+    } else if (sameFile(job.input, job.output)) {
+      job.error = job.input + ": the output would replace the input";
+    }
+  }
+  return jobs;
+}
+
+int runBatch(std::vector<BatchJob>& jobs, const OutputFormat& format, const WriteOptions& options, int threads) {
+  const auto start = std::chrono::steady_clock::now();
+  // Folders first, on this thread, so that the workers only write files.
+  for (BatchJob& job : jobs) {
+    if (!job.error.empty()) continue;
+    std::error_code ec;
+    const fs::path parent = fs::path(job.output).parent_path();
+    if (!parent.empty() && !fs::create_directories(parent, ec) && ec)
+      job.error = job.input + ": cannot create " + parent.string() + ": " + ec.message();
+  }
+  Progress progress(jobs.size());
+  runParallel(threads, jobs.size(), [&](std::size_t i) {
+    if (jobs[i].error.empty()) convertOne(jobs[i], format, options);
+    progress.step();
+  });
+  progress.finish();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::size_t converted = 0, failed = 0;
+  uint64_t in = 0, out = 0;
+  for (const BatchJob& job : jobs) {
+    if (!job.done) {
+      ++failed;
+      continue;
+    }
+    ++converted;
+    in += job.bytesIn;
+    out += job.bytesOut;
+  }
+  std::printf("%zu converted, %zu failed; %s in, %s out, ratio %.3f; %.2f s, %.1f files/s\n", converted, failed,
+              megabytes(in).c_str(), megabytes(out).c_str(), in ? double(out) / double(in) : 0.0, seconds,
+              seconds > 0 ? double(converted) / seconds : 0.0);
+  for (const BatchJob& job : jobs)
+    if (!job.done) fail(job.error.empty() ? job.input + ": not converted" : job.error);
+  return failed ? 1 : 0;
+}
