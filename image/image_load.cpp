@@ -3,12 +3,11 @@
 #include "image/codecs/png.h"
 #include "image/codecs/tga.h"
 #include "image/image.h"
+#include "image/image_load.h"
 #include "image/tlg/tlg.h"
 
-namespace {
-
 // Without a magic number, only data whose header could be a TGA's reach the TGA decoder.
-bool looksLikeTga(const uint8_t* data, int32_t size) {
+bool ImageLooksLikeTga(const uint8_t* data, int32_t size) {
   if (size <= 16) return false;
   if (data[1] > 1) return false;
   switch (data[2]) {
@@ -21,8 +20,6 @@ bool looksLikeTga(const uint8_t* data, int32_t size) {
   }
 }
 
-}  // namespace
-
 Image* ImageLoadFromMemory(const uint8_t* data, int32_t size) {
   if (!data || size < 2) return nullptr;
   const uint8_t b0 = data[0], b1 = data[1];
@@ -30,6 +27,6 @@ Image* ImageLoadFromMemory(const uint8_t* data, int32_t size) {
   if (b0 == 'B' && b1 == 'M') return BmpLoadFromMemory(data, size);
   if (b0 == 0x89 && b1 == 'P') return PngLoadFromMemory(data, size);
   if (b0 == 0xFF && b1 == 0xD8) return JpegLoadFromMemory(data, size);
-  if (looksLikeTga(data, size)) return TgaLoadFromMemory(data, size);
+  if (ImageLooksLikeTga(data, size)) return TgaLoadFromMemory(data, size);
   return nullptr;
 }
