@@ -34,3 +34,14 @@ function(project_test name)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
                        DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# A command-line program; on Windows it runs on XP too.
+function(project_tool name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  project_options(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(WIN32)
+    target_link_options(${name} PRIVATE ${WIN_CONSOLE_FLAGS})
+  endif()
+endfunction()

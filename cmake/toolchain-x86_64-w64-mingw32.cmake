@@ -1,8 +1,9 @@
-# 64-bit Windows: the same program, the build that runs under Wine here.
+# 64-bit Windows: the same program, the build that runs under Wine here. The win32
+# thread model compilers, named explicitly, as for i686.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 set(WIN_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)

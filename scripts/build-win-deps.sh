@@ -7,7 +7,7 @@
 # Installs PREFIX_ROOT/ARCH/{include,lib/libpng16.a,lib/libjpeg.a}. zlib is Debian's
 # libz-mingw-w64-dev (static libz.a). Sources are fetched once into PREFIX_ROOT/src.
 # A stamp records what the libraries were built from (this script, the toolchain file, the
-# compiler, the source versions); when nothing changed a second run returns at once.
+# compiler, zlib's header, the source versions); when nothing changed a second run returns at once.
 #
 # The libraries are compiled with the default (win32 thread model) compilers and the
 # compiler's default i686 architecture (no SSE), so they run on XP-era processors;
@@ -34,7 +34,7 @@ stamp=$prefix/.build-stamp
 jobs=$(nproc)
 sysroot=/usr/$triple
 
-for tool in "$triple-gcc" cmake ninja nasm dpkg-source apt-get flock; do
+for tool in "$triple-gcc-win32" cmake ninja nasm dpkg-source apt-get flock; do
   command -v "$tool" >/dev/null || { echo "build-win-deps: $tool not found (run scripts/setup.sh)" >&2; exit 1; }
 done
 [ -f "$sysroot/lib/libz.a" ] || { echo "build-win-deps: $sysroot/lib/libz.a missing (libz-mingw-w64-dev)" >&2; exit 1; }
@@ -74,8 +74,8 @@ png_dsc=$(latest_dsc libpng1.6)
 jpeg_dsc=$(latest_dsc libjpeg-turbo)
 
 want=$( {
-  sha256sum "$here/$(basename "$0")" "$toolchain" | cut -d' ' -f1
-  "$triple-gcc" -v 2>&1 | tail -n 2
+  sha256sum "$here/$(basename "$0")" "$toolchain" "$sysroot/include/zlib.h" | cut -d' ' -f1
+  "$triple-gcc-win32" -v 2>&1 | tail -n 2
   nasm -v
   basename "$png_dsc"; basename "$jpeg_dsc"
 } | sha256sum | cut -d' ' -f1)
@@ -102,12 +102,9 @@ run() {  # run COMMAND...: output goes to the log, shown only when the command f
   fi
 }
 
-common=(
-  -G Ninja
-  -DCMAKE_TOOLCHAIN_FILE="$toolchain"
-  -DCMAKE_BUILD_TYPE=Release
-  -DCMAKE_C_FLAGS="-D_WIN32_WINNT=$winver -DWINVER=$winver"
-)
+# The toolchain file supplies the architecture flags; CFLAGS adds to them.
+export CFLAGS="-D_WIN32_WINNT=$winver -DWINVER=$winver"
+common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release)
 
 # libjpeg-turbo: only the static library target, so no tools or tests are compiled;
 # its headers are copied by hand because its install rules want every program built.

@@ -39,5 +39,5 @@ run_step "Windows i686 build and checks" windows i686
 run_step "Windows x86_64 build and checks" windows x86_64
 
 echo
-echo "test steps: $passed passed, $failed failed"
+echo "steps: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -26,7 +26,7 @@ std::optional<std::string> convert(const std::string& in, UINT from, UINT to) {
   MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), w.data(), wide);
   BOOL lossy = FALSE;
   BOOL* lossyArg = to == CP_UTF8 ? nullptr : &lossy;
-  const DWORD flags = to == CP_UTF8 ? WC_ERR_INVALID_CHARS : 0;
+  const DWORD flags = 0;  // WC_ERR_INVALID_CHARS is Vista and later
   const int n = WideCharToMultiByte(to, flags, w.data(), wide, nullptr, 0, nullptr, lossyArg);
   if (n <= 0 || lossy) return std::nullopt;
   std::string out(n, '\0');
