@@ -152,6 +152,11 @@ case_window() {  # case_window DPI
     "50000000 "
   check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
   check_panel_pixels title.bmp "$s" "$(sc 330),$(sc 10)"
+  # A box over the panels, then closed: the panels are repainted from their bitmaps.
+  probe click "$(printf 'ソフト説明')" >/dev/null
+  check_box "${app_win}manual.txt が存在しません。
+再インストールを行って下さい。" centred
+  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
   probe click Quit >/dev/null
   expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
   [ "$dpi" = 96 ] || wine_set_dpi 96

@@ -8,10 +8,13 @@
 //   probe nobox MS           exit 1 if an "Error" box appears within MS
 //   probe click CAPTION      post BM_CLICK to the launcher's button with that caption
 //   probe minimize | iconic  minimise the window | exit 0 when it is minimised
+//   probe launch-time DIR N  start DIR\Launcher.exe N times; print the milliseconds from
+//                            CreateProcess to the window being visible, each run and median
 //   probe expect PICTURE SX SY OUT   decode and resize PICTURE as the launcher does; write
 //                            the raw B, G, R, A bytes to OUT and print "width height"
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,6 +89,10 @@ int showWindow(int ms) {
     MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
     std::printf("child class=%s text=%s style=%08lX", classOf(c).c_str(), hex(textOf(c)).c_str(),
                 GetWindowLongA(c, GWL_STYLE));
+    LOGFONTA font = {};
+    const HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageA(c, WM_GETFONT, 0, 0));
+    if (handle && GetObjectA(handle, sizeof font, &font) == sizeof font)
+      std::printf(" font=%ld,%s", font.lfHeight, hex(font.lfFaceName).c_str());
     printRect("rect", r);
     std::printf("\n");
   }
@@ -159,6 +166,41 @@ int expectPicture(const char* in, double sx, double sy, const char* out) {
   return 0;
 }
 
+int launchTime(const char* dir, int runs) {
+  std::vector<double> times;
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  const std::string exe = std::string(dir) + "\\Launcher.exe";
+  for (int i = 0; i < runs; ++i) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    LARGE_INTEGER t0, t1;
+    QueryPerformanceCounter(&t0);
+    if (!CreateProcessA(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, dir, &startup, &process))
+      return std::puts("CreateProcess failed"), 1;
+    HWND w = nullptr;
+    for (int waited = 0; waited < 60000; ++waited) {
+      w = FindWindowA("Launcher", nullptr);
+      if (w && IsWindowVisible(w)) break;
+      if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
+      Sleep(1);
+    }
+    QueryPerformanceCounter(&t1);
+    const double ms = double(t1.QuadPart - t0.QuadPart) * 1000.0 / double(frequency.QuadPart);
+    if (!w || !IsWindowVisible(w)) return std::puts("no window"), 1;
+    times.push_back(ms);
+    std::printf("run %d: %.1f ms\n", i + 1, ms);
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("median %.1f ms\n", times[times.size() / 2]);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,6 +214,7 @@ int main(int argc, char** argv) {
   if (command == "nobox") return waitFor(ms, errorBox) ? (std::puts("unexpected box"), 1) : 0;
   if (command == "click" && argc > 2) return click(argv[2]);
   if (command == "expect" && argc > 5) return expectPicture(argv[2], std::atof(argv[3]), std::atof(argv[4]), argv[5]);
+  if (command == "launch-time" && argc > 3) return launchTime(argv[2], std::atoi(argv[3]));
   if (command == "minimize") {
     const HWND w = launcherWindow();
     return w && ShowWindow(w, SW_MINIMIZE) >= 0 ? (Sleep(300), 0) : 1;

@@ -13,6 +13,7 @@ wine_env() {
 }
 
 wine_reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
+wine_server_restart() { "$WINESERVER" -k 2>/dev/null || true; "$WINESERVER" -w 2>/dev/null || true; }
 
 wine_make_prefix() {
   local prefix=$1
@@ -20,23 +21,23 @@ wine_make_prefix() {
   mkdir -p "$(dirname "$prefix")"
   wine_env "$prefix"
   "$WINE64" wineboot -i >/dev/null 2>&1 || return 1
-  "$WINESERVER" -w
+  "$WINESERVER" -w || true
   # Debian's wine64 does not find its own fonts.
   mkdir -p "$prefix/drive_c/windows/Fonts"
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null
   wine_reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f
   wine_reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAGothic /f
   wine_reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-  wine_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
-  "$WINESERVER" -w
+  wine_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f || return 1
+  "$WINESERVER" -w || true
   wine_set_dpi 96
 }
 
 wine_set_dpi() {
-  "$WINESERVER" -k 2>/dev/null; "$WINESERVER" -w 2>/dev/null
-  wine_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f
-  wine_reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f
-  "$WINESERVER" -k 2>/dev/null; "$WINESERVER" -w 2>/dev/null
+  wine_server_restart
+  wine_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f || true
+  wine_reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f || true
+  wine_server_restart
 }
 
 wine_start_display() {
@@ -52,7 +53,6 @@ wine_start_display() {
 }
 
 wine_stop() {
-  "$WINESERVER" -k 2>/dev/null
-  "$WINESERVER" -w 2>/dev/null
+  wine_server_restart
   if [ -n "${XVFB_PID:-}" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; XVFB_PID=; fi
 }
