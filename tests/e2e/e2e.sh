@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # One end-to-end case of the launcher under Wine (see CMakeLists.txt).
-#   e2e.sh WORK LAUNCHER.exe PROBE.exe GAME.exe CASE
+#   e2e.sh WORK LAUNCHER.exe PROBE.exe GAME.exe FONT_HOOK.dll CASE
 # WORK holds the shared prefix (made by the case "prefix"); each case builds its program
 # folder under the prefix's C:\e2e\CASE, starts its own Xvfb and ends its wineserver.
 set -uo pipefail
-work=$1 launcher=$2 probe_exe=$3 game=$4 case=$5
+work=$1 launcher=$2 probe_exe=$3 game=$4 font_hook=$5 case=$6
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-env.sh"
 prefix=$work/prefix
@@ -37,6 +37,7 @@ app_win="C:/e2e/$case/"
 rm -rf "$app" && mkdir -p "$app/data/Launcher" "$app/data/pictures" "$app/game"
 cp "$launcher" "$app/Launcher.exe"
 cp "$game" "$app/game/game.exe"
+cp "$font_hook" "$app/font_hook.dll"
 
 layout() { printf '%s\n' "$@" | iconv -f UTF-8 -t CP932 >"$app/data/Launcher/Launcher.csv"; }
 picture() {  # picture NAME WIDTH HEIGHT COLOUR-SPEC: a 24-bit BMP with a pattern
@@ -150,6 +151,10 @@ case_window() {  # case_window DPI
     "$(sjis_hex Start) $(sjis_hex ソフト説明) $(sjis_hex Quit) "
   expect_eq "child styles" "$(printf '%s\n' "$report" | grep '^child' | sed 's/.* style=\([^ ]*\).*/\1/' | sort -u | tr '\n' ' ')" \
     "50000000 "
+  # The buttons' font, read inside the launcher's process (panels answer WM_GETFONT through
+  # the main window's procedure, so they report none).
+  expect_eq "button fonts" "$(probe fonts "C:\\e2e\\$case\\font_hook.dll" | grep '^child class=Button' | sed 's/^child class=Button //' | sort -u)" \
+    "font=1 height=$(sc 12) width=0 weight=400 charset=128 pitch=1 face=$(sjis_hex 'ＭＳ ゴシック')"
   check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
   check_panel_pixels title.bmp "$s" "$(sc 330),$(sc 10)"
   # A box over the panels, then closed: the panels are repainted from their bitmaps.

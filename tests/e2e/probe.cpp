@@ -8,6 +8,8 @@
 //   probe nobox MS           exit 1 if an "Error" box appears within MS
 //   probe click CAPTION      post BM_CLICK to the launcher's button with that caption
 //   probe minimize | iconic  minimise the window | exit 0 when it is minimised
+//   probe fonts HOOK.dll     read the fonts of the launcher's controls inside its process
+//                            (the hook library writes font-report.txt beside itself)
 //   probe launch-time DIR N  start DIR\Launcher.exe N times; print the milliseconds from
 //                            CreateProcess to the window being visible, each run and median
 //   probe expect PICTURE SX SY OUT   decode and resize PICTURE as the launcher does; write
@@ -166,6 +168,38 @@ int expectPicture(const char* in, double sx, double sy, const char* out) {
   return 0;
 }
 
+int fonts(const char* dll) {
+  const HWND w = waitFor(10000, launcherWindow);
+  if (!w) return std::puts("no window"), 1;
+  std::string report = dll;
+  report = report.substr(0, report.find_last_of("\\/") + 1) + "font-report.txt";
+  DeleteFileA(report.c_str());
+  HMODULE module = LoadLibraryA(dll);
+  const HOOKPROC proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module, "fontHookProc"))) : nullptr;
+  if (!proc) return std::puts("no hook library"), 1;
+  const HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, module, GetWindowThreadProcessId(w, nullptr));
+  if (!hook) return std::puts("no hook"), 1;
+  FILE* file = nullptr;
+  for (int waited = 0; waited < 10000 && !file; waited += 50) {
+    PostMessageA(w, WM_NULL, 0, 0);
+    Sleep(50);
+    file = std::fopen(report.c_str(), "rb");
+    if (file) {  // complete only once the last line is there
+      char all[8192] = {};
+      const size_t n = std::fread(all, 1, sizeof all - 1, file);
+      std::fclose(file);
+      file = nullptr;
+      if (std::strstr(all, "end\n")) {
+        std::fwrite(all, 1, n, stdout);
+        UnhookWindowsHookEx(hook);
+        return 0;
+      }
+    }
+  }
+  UnhookWindowsHookEx(hook);
+  return std::puts("no font report"), 1;
+}
+
 int launchTime(const char* dir, int runs) {
   std::vector<double> times;
   LARGE_INTEGER frequency;
@@ -214,6 +248,7 @@ int main(int argc, char** argv) {
   if (command == "nobox") return waitFor(ms, errorBox) ? (std::puts("unexpected box"), 1) : 0;
   if (command == "click" && argc > 2) return click(argv[2]);
   if (command == "expect" && argc > 5) return expectPicture(argv[2], std::atof(argv[3]), std::atof(argv[4]), argv[5]);
+  if (command == "fonts" && argc > 2) return fonts(argv[2]);
   if (command == "launch-time" && argc > 3) return launchTime(argv[2], std::atoi(argv[3]));
   if (command == "minimize") {
     const HWND w = launcherWindow();
