@@ -32,8 +32,10 @@ wine_env "$prefix"
 wine_start_display
 trap 'wine_stop' EXIT
 
-app=$prefix/drive_c/e2e/$case
-app_win="C:/e2e/$case/"
+app_name=$case
+[ "$case" = sjis_directory ] && app_name="ソフト"  # 0x83 0x5C: a second byte that is a backslash
+app=$prefix/drive_c/e2e/$app_name
+app_win="C:/e2e/$app_name/"
 rm -rf "$app" && mkdir -p "$app/data/Launcher" "$app/data/pictures" "$app/game"
 cp "$launcher" "$app/Launcher.exe"
 cp "$game" "$app/game/game.exe"
@@ -184,7 +186,7 @@ case "$case" in
     ;;
   clicks)
     layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -window two,0" \
-      "btn,Nothing,10|120,40,,2" "btn,Go,10|120,70,game/game.exe,1"
+      "btn,Nothing,10|120,40,,2" "btn,Go,10|120,70,game/game.exe,1" "btn,Odd,10|120,100,game/game.exe -x.e,0"
     pack
     start
     read_window
@@ -203,6 +205,14 @@ case "$case" in
     probe click Nothing >/dev/null
     expect_eq "flags 2 without a command do nothing" "$(exit_code 2)" running
     probe nobox 500 >/dev/null || fail "a box after Nothing"
+    # A command whose scan ends in ".e" passes "Launcher.exe" as the parameters.
+    probe click Odd >/dev/null
+    if wait_started; then
+      expect_eq "parameters after a trailing .e" "$(tr -d '\r' <"$app/game/started.txt" | grep '^arg[0-9]' | tr '\n' ' ')" "arg1=Launcher.exe "
+    else
+      fail "Odd did not start the game"
+    fi
+    rm -f "$app/game/started.txt"
     probe click Go >/dev/null
     wait_started || fail "Go did not start the game"
     started && expect_eq "no parameters" "$(tr -d '\r' <"$app/game/started.txt" | sed -n 's/^argc=//p')" 1
@@ -288,6 +298,24 @@ case "$case" in
     expect_eq "buttons made" "$(children_of Button | wc -l)" 16
     expect_eq "panels made" "$(children_of Static | wc -l)" 8
     probe click B0 >/dev/null
+    expect_eq "exit code" "$(exit_code 15)" 0
+    ;;
+  sjis_directory)
+    layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -a,1" "btn,Missing,10|120,40,nothere.exe,0"
+    pack
+    start
+    read_window
+    probe click Missing >/dev/null
+    check_box "${app_win}nothere.exe が存在しません。
+再インストールを行って下さい。" centred
+    probe click Start >/dev/null
+    if wait_started; then
+      rec=$(tr -d '\r' <"$app/game/started.txt" | iconv -f CP932 -t UTF-8)
+      expect_eq "started program" "$(printf '%s\n' "$rec" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\}\(.*game\.exe\)"\{0,1\}.*/\1/')" "${app_win}game/game.exe"
+      expect_eq "current directory" "$(printf '%s\n' "$rec" | sed -n 's/^cwd=//p')" "C:\\e2e\\$app_name"
+    else
+      fail "Start did not start the game"
+    fi
     expect_eq "exit code" "$(exit_code 15)" 0
     ;;
   *) echo "unknown case $case"; exit 2 ;;
