@@ -300,6 +300,19 @@ case "$case" in
     probe click B0 >/dev/null
     expect_eq "exit code" "$(exit_code 15)" 0
     ;;
+  no_layout)
+    # Neither Launcher.dat nor a plain layout table: the reader's two boxes, then the end.
+    rm -rf "$app/data"
+    key32=$(python3 -c "
+import sys; sys.path.insert(0, '$here'); from make_dat import name_key
+k = name_key(b'Launcher/Launcher.csv'); d = '0123456789ABCDEFGHIJKLMNOPQRSTUV'; s = ''
+while k: s = d[k % 32] + s; k //= 32
+print(s)")
+    start
+    check_box "Launcher/Launcher.csv:$key32 No such file or directory(loadFile0)"
+    check_box "Launcher/Launcher.csv No such file or directory(loadFile)"
+    expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    ;;
   sjis_directory)
     layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -a,1" "btn,Missing,10|120,40,nothere.exe,0"
     pack
