@@ -5,4 +5,7 @@
 
 extern HWND mainWindow;        // null until the main window exists
 extern HINSTANCE appInstance;  // the instance handle given to WinMain
+extern HFONT uiFont;           // the font of every control
+extern char moduleDirectory[256];  // the program's directory, "/" separators, trailing "/"
+extern int clientWidth, clientHeight;  // the main window's client size in device pixels
 #endif

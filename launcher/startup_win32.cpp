@@ -2,29 +2,68 @@
 #include <windows.h>
 
 #include "launcher/app_state.h"
+#include "launcher/control_rows.h"
+#include "launcher/controls_win32.h"
+#include "launcher/dpi_scale.h"
 #include "launcher/error_box.h"
 #include "launcher/layout_table.h"
+#include "launcher/main_window_win32.h"
 #include "launcher/module_directory.h"
 #include "pack/packed_data_file.h"
 
 HWND mainWindow = nullptr;
 HINSTANCE appInstance = nullptr;
+HFONT uiFont = nullptr;
 char moduleDirectory[256];
+int clientWidth = 0, clientHeight = 0;
 
 // The program's directory with "/" separators and a trailing "/", or null.
 char* getModuleDirectory(char* buffer) {
-  if (GetModuleFileNameA(nullptr, buffer, 256) == 0) return nullptr;
-  buffer[255] = '\0';
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, 256);
+  if (length == 0 || length >= 256) return nullptr;  // none, or cut short
   return moduleDirectoryFromPath(buffer) ? buffer : nullptr;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+namespace {
+
+void createFont() {
+  uiFont = CreateFontA(scaleX(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH,
+                       "ＭＳ ゴシック");
+}
+
+// Polls: never blocks, sleeps 1 ms whenever the queue is empty. Returns WM_QUIT's wParam.
+int runMessageLoop() {
+  MSG message;
+  for (;;) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return int(message.wParam);
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    } else {
+      Sleep(1);
+    }
+  }
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   setErrorBoxSink(showMessageBoxError);
-  getModuleDirectory(moduleDirectory);
+  computeDpiScale();
+  if (!getModuleDirectory(moduleDirectory)) moduleDirectory[0] = '\0';
   SetCurrentDirectoryA(moduleDirectory);
   openIndex();
   if (!loadLayoutTable("Launcher/Launcher.csv", ',', 6, layoutTable)) return 0;
+  if (layoutTable.empty()) return 0;  // an empty table has no row 0: nothing to show
+  const ClientSize client = clientSizeFromRow(layoutTable[0]);
+  clientWidth = scaleX(client.width);
+  clientHeight = scaleY(client.height);
   appInstance = instance;
+  if (!createMainWindow(instance, showCommand)) return 0;
+  createFont();
+  if (!buildControlsFromRows(layoutTable, {addButtonFromRow, addPanelFromRow})) return 0;
+  ShowWindow(mainWindow, SW_SHOW);
+  const int exitCode = runMessageLoop();
   if (!packedData.index.empty()) clearIndex();
-  return 0;
+  return exitCode;
 }

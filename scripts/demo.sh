@@ -1,20 +1,73 @@
 #!/usr/bin/env bash
-# The main job: builds the tools, packs the example folder into Launcher.dat and lists it.
+# The main job: builds the launcher (x86_64 Windows build) and the demo beside it, packs the
+# demo's layout and pictures into Launcher.dat, and runs it under Wine: in your X display if
+# there is one (close the window or press a button to end), otherwise in a private Xvfb.
+# Writes a screenshot of the window to docs/demo.png.   usage: scripts/demo.sh [--no-run]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
+run=1
+[ "${1:-}" = --no-run ] && run=0
+
 bash scripts/setup.sh
+echo "== building (native tools, Windows x86_64 launcher)"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 ninja -C build/native launcherdat >/dev/null
+bash scripts/build-win-deps.sh x86_64 "$root/build/deps"
+cmake -S . -B build/win-x86_64 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" \
+  -DWIN_DEPS_PREFIX="$root/build/deps/x86_64" >/dev/null
+ninja -C build/win-x86_64 Launcher demo_game probe >/dev/null
+
+echo "== packing the demo"
 out=build/demo
-rm -rf "$out" && mkdir -p "$out/data"
-cp -r examples/demo/data/. "$out/data/"
-# The example's pictures are drawn at build time.
-mkdir -p "$out/data/pictures"
-convert -size 640x400 gradient:'#1b2a49-#6b4f8f' -fill '#ffffff30' -draw 'circle 520,90 600,90' \
-  BMP3:"$out/data/pictures/background.bmp"
+rm -rf "$out" && mkdir -p "$out/data/Launcher" "$out/game"
+iconv -f UTF-8 -t CP932 examples/demo/layout.csv >"$out/data/Launcher/Launcher.csv"
+bash examples/demo/pictures.sh "$out/data"
 tool=build/native/tools/launcherdat/launcherdat
 "$tool" create "$out/Launcher.dat" "$out/data"
-echo "== $out/Launcher.dat"
 "$tool" list "$out/Launcher.dat"
-echo "== check"
+cp -r examples/demo/manual "$out/manual"
+cp build/win-x86_64/launcher/Launcher.exe "$out/"
+cp build/win-x86_64/tests/e2e/game.exe "$out/game/"
 "$tool" check "$out/Launcher.dat" || true
+rm -rf "$out/data"
+echo "demo folder: $out (Launcher.exe, Launcher.dat, game/, manual/)"
+[ "$run" = 1 ] || exit 0
+
+echo "== running it under Wine"
+source tests/e2e/wine-env.sh
+prefix=$root/build/demo-prefix
+own_display=0
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 || { [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; }; then
+  own_display=1
+  echo "using your display $DISPLAY"
+else
+  wine_start_display
+  echo "no X display: using Xvfb on $DISPLAY"
+fi
+trap 'wine_stop' EXIT
+if [ ! -f "$prefix/system.reg" ]; then
+  echo "making a Wine prefix in $prefix (once, about half a minute)"
+  wine_make_prefix "$prefix"
+fi
+wine_env "$prefix"
+(cd "$out" && "$WINE64" Launcher.exe >/dev/null 2>&1) &
+launcher=$!
+probe() { "$WINE64" build/win-x86_64/tests/e2e/probe.exe "$@" 2>/dev/null | tr -d '\r'; }
+line=$(probe window 60000 | grep '^window ' || true)
+[ -n "$line" ] || { echo "the launcher's window did not appear" >&2; exit 1; }
+rect=$(printf '%s\n' "$line" | tr ' ' '\n' | sed -n 's/^rect=//p')
+IFS=, read -r left top right bottom <<<"$rect"
+sleep 1
+desktop=$(xdotool search --name 'Wine desktop' 2>/dev/null | head -1 || true)
+mkdir -p docs
+import -display "$DISPLAY" -window "${desktop:-root}" build/demo-desktop.png
+convert build/demo-desktop.png -crop "$((right - left))x$((bottom - top))+$left+$top" +repage docs/demo.png
+echo "screenshot: docs/demo.png ($((right - left)) x $((bottom - top)))"
+if [ "$own_display" = 1 ]; then
+  echo "the launcher is running; close it to end"
+  wait "$launcher" || true
+else
+  "$WINESERVER" -k 2>/dev/null || true
+fi

@@ -1,0 +1,56 @@
+#pragma once
+// The launcher's two kinds of child control: push buttons and picture panels, in fixed
+// process-wide tables filled once at start-up in row order.
+#include <windows.h>
+
+#include <cstdint>
+
+#include <boost/unordered_map.hpp>
+
+#include "launcher/layout_table.h"
+#include "launcher/slot_counter.h"
+
+using ClickHandler = void (*)(uintptr_t data);
+
+struct ButtonControl {
+  HWND window = nullptr;
+  ClickHandler onClick = nullptr;
+  uintptr_t userData = 0;  // the address of the button's LayoutRow
+  ButtonControl();
+  ~ButtonControl();
+  ButtonControl(const ButtonControl&) = delete;
+  ButtonControl& operator=(const ButtonControl&) = delete;
+};
+
+struct ImagePanel {
+  WNDPROC previousProc = nullptr;
+  HWND window = nullptr;
+  int logicalWidth = 0, logicalHeight = 0;
+  HDC memoryDC = nullptr;
+  HBITMAP bitmap = nullptr;
+  uint8_t* bits = nullptr;
+  ImagePanel();
+  ~ImagePanel();
+  ImagePanel(const ImagePanel&) = delete;
+  ImagePanel& operator=(const ImagePanel&) = delete;
+};
+
+extern ButtonControl buttonTable[kButtonSlots];
+extern ImagePanel panelTable[kPanelSlots];
+extern boost::unordered_map<uintptr_t, ButtonControl*> buttonByHandle;
+
+void createButton(ButtonControl& slot, HWND parent, const char* caption, int x, int y, int width, int height);
+void setClickHandler(ButtonControl& slot, ClickHandler callback, uintptr_t data);
+void click(ButtonControl& slot);
+void createPanel(ImagePanel& slot, HWND parent, int x, int y, int width, int height);
+void paintPanel(ImagePanel& slot);
+void paintAllPanels();
+LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What start-up calls for a "btn" and an "img" row. addPanelFromRow is false when the
+// row's picture can't be loaded (its messages have been shown).
+void addButtonFromRow(const LayoutRow& row);
+bool addPanelFromRow(const LayoutRow& row);
+
+// Computes the DPI scale from the screen unless it is already set.
+void computeDpiScale();

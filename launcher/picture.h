@@ -1,0 +1,16 @@
+#pragma once
+// Pictures of the layout's "img" rows: loading by resource name, and the copy into a
+// panel's 32-bit top-down bitmap.
+#include <cstdint>
+
+#include "image/image.h"
+
+// Loads the named resource through the packed data file and decodes it. Null after a
+// reported failure (loadFile's messages, or the name followed by " を読み込めませんでした").
+// The caller owns the result (ImageDestroy).
+Image* loadPicture(const char* name);
+
+// The picture's rows into a bitmap of bitmapWidth x bitmapHeight pixels of 4 bytes, rows
+// top-down without gaps. Equal sizes copy the whole pixel block; otherwise only the part
+// both cover is copied, row by row. Nothing without bits or pixels.
+void copyPictureToBitmap(const Image* picture, uint8_t* bits, int bitmapWidth, int bitmapHeight);

@@ -1,0 +1,338 @@
+#!/usr/bin/env bash
+# One end-to-end case of the launcher under Wine (see CMakeLists.txt).
+#   e2e.sh WORK LAUNCHER.exe PROBE.exe GAME.exe FONT_HOOK.dll CASE
+# WORK holds the shared prefix (made by the case "prefix"); each case builds its program
+# folder under the prefix's C:\e2e\CASE, starts its own Xvfb and ends its wineserver.
+set -uo pipefail
+work=$1 launcher=$2 probe_exe=$3 game=$4 font_hook=$5 case=$6
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine-env.sh"
+prefix=$work/prefix
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
+  if [ "$2" = "$3" ]; then echo "ok: $1"; else fail "$1: got '$2', expected '$3'"; fi
+}
+sjis_hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP932 | od -An -tx1 -v | tr -d ' \n'; }
+probe() { "$WINE64" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
+field() {  # field LINE KEY: the value of KEY=VALUE in a probe line
+  printf '%s\n' "$1" | tr ' ' '\n' | sed -n "s/^$2=//p" | head -1
+}
+
+if [ "$case" = prefix ]; then
+  wine_start_display
+  wine_make_prefix "$prefix"
+  status=$?
+  wine_stop
+  exit $status
+fi
+[ -d "$prefix" ] || { echo "no prefix (the e2e_prefix test makes it)"; exit 1; }
+wine_env "$prefix"
+wine_start_display
+trap 'wine_stop' EXIT
+
+app_name=$case
+[ "$case" = sjis_directory ] && app_name="ソフト"  # 0x83 0x5C: a second byte that is a backslash
+app=$prefix/drive_c/e2e/$app_name
+app_win="C:/e2e/$app_name/"
+rm -rf "$app" && mkdir -p "$app/data/Launcher" "$app/data/pictures" "$app/game"
+cp "$launcher" "$app/Launcher.exe"
+cp "$game" "$app/game/game.exe"
+cp "$font_hook" "$app/font_hook.dll"
+
+layout() { printf '%s\n' "$@" | iconv -f UTF-8 -t CP932 >"$app/data/Launcher/Launcher.csv"; }
+picture() {  # picture NAME WIDTH HEIGHT COLOUR-SPEC: a 24-bit BMP with a pattern
+  convert -size "$2x$3" "gradient:$4" -fill '#ffffff' -draw "circle $(($2 / 3)),$(($3 / 2)) $(($2 / 3 + $3 / 4)),$(($3 / 2))" \
+    -fill '#102030' -draw "rectangle 2,2 $(($2 / 4)),$(($3 / 5))" -type TrueColor BMP3:"$app/data/pictures/$1"
+}
+pack() { python3 "$here/make_dat.py" "$app/Launcher.dat" "$app/data" && rm -rf "$app/data"; }
+plain() { cp -r "$app/data/." "$app/" && rm -rf "$app/data"; }
+
+# Each start records its exit code in a file of its own; exit_code reads the latest one.
+runs=0 exit_file=
+start() {
+  runs=$((runs + 1))
+  exit_file=$work/$case-exit-$runs
+  rm -f "$exit_file"
+  (cd "$app" && "$WINE64" Launcher.exe >/dev/null 2>&1; echo $? >"$exit_file.tmp" && mv "$exit_file.tmp" "$exit_file") &
+}
+exit_code() {  # waits (up to $1 s) for the latest start to end; prints its exit code or "running"
+  for ((i = 0; i < $1 * 10; i++)); do
+    if [ -f "$exit_file" ]; then cat "$exit_file"; return; fi
+    sleep 0.1
+  done
+  echo running
+}
+
+# The window report: sets win_* and child lines.
+report=
+read_window() {
+  report=$(probe window 30000)
+  win_line=$(printf '%s\n' "$report" | grep '^window ')
+  mon_line=$(printf '%s\n' "$report" | grep '^monitor ')
+}
+children_of() { printf '%s\n' "$report" | grep "^child class=$1 " | sed 's/.* rect=//'; }
+
+check_window() {  # check_window CLIENT_W CLIENT_H
+  expect_eq "window class" "$(field "$win_line" class)" Launcher
+  expect_eq "window title" "$(field "$win_line" title)" "$(sjis_hex Launcher)"
+  # Caption, system menu, minimise box; visible; the system adds WS_CLIPSIBLINGS to
+  # every top-level window.
+  expect_eq "window style" "$(field "$win_line" style)" 14CA0000
+  expect_eq "client size" "$(field "$win_line" client)" "$1,$2"
+  local frame caption fx fy W H ml mt mr mb
+  frame=$(field "$mon_line" frame) caption=$(field "$mon_line" caption)
+  fx=${frame%,*} fy=${frame#*,}
+  W=$(($1 + 2 * fx)) H=$(($2 + 2 * fy + caption))
+  IFS=, read -r ml mt mr mb <<<"$(field "$mon_line" rect)"
+  local x=$((ml + ((mr - ml - W) >> 1))) y=$((mt + ((mb - mt - H) >> 1)))
+  expect_eq "outer rectangle centred on the monitor" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
+}
+
+# check_box TEXT: the next box has exactly TEXT (Shift-JIS) and, when the main window is
+# shown, is centred on it (within a pixel).
+check_box() {
+  local line
+  line=$(probe box 20000)
+  expect_eq "box text" "$(field "$line" text)" "$(sjis_hex "$1")"
+  [ "${2:-}" = centred ] || return 0
+  local main bl bt br bb ml mt mr mb
+  main=$(probe window 2000 | grep '^window ')
+  IFS=, read -r ml mt mr mb <<<"$(field "$main" rect)"
+  IFS=, read -r bl bt br bb <<<"$(field "$line" rect)"
+  local ex=$((ml + (mr - ml - (br - bl)) / 2)) ey=$((mt + (mb - mt - (bb - bt)) / 2))
+  if [ $((bl - ex)) -ge -1 ] && [ $((bl - ex)) -le 1 ] && [ $((bt - ey)) -ge -1 ] && [ $((bt - ey)) -le 1 ]; then
+    echo "ok: box centred on the main window"
+  else
+    fail "box at $bl,$bt, expected about $ex,$ey"
+  fi
+}
+
+# check_panel_pixels PICTURE SCALE LEFT,TOP: the screenshot at the panel's device place
+# equals the picture decoded and resized as the launcher does it.
+check_panel_pixels() {
+  local shot=$work/$case-shot.png origin ox oy size
+  sleep 1
+  import -display "$DISPLAY" -window root "$shot"
+  origin=$(field "$win_line" origin)
+  ox=${origin%,*} oy=${origin#*,}
+  size=$(probe expect "$app_pictures/$1" "$2" "$2" "$work/$case-expect.bgra") || { fail "expect $1"; return; }
+  local w=${size% *} h=${size#* } left=${3%,*} top=${3#*,}
+  convert -size "${w}x${h}" -depth 8 "bgra:$work/$case-expect.bgra" -alpha off "$work/$case-expect.png"
+  convert "$shot" -crop "${w}x${h}+$((ox + left))+$((oy + top))" +repage -alpha off "$work/$case-crop.png"
+  local diff
+  diff=$(compare -metric AE "$work/$case-expect.png" "$work/$case-crop.png" null: 2>&1)
+  expect_eq "panel $1 pixels differing" "$diff" 0
+}
+
+started() { [ -f "$app/game/started.txt" ]; }
+wait_started() { for ((i = 0; i < 100; i++)); do started && return 0; sleep 0.1; done; return 1; }
+
+app_pictures=$work/$case-pictures
+
+case_window() {  # case_window DPI
+  local dpi=$1 s
+  s=$(python3 -c "print($dpi/96)")
+  sc() { python3 -c "print(int($1*$s+0.5))"; }
+  [ "$dpi" = 96 ] || wine_set_dpi "$dpi"
+  picture back.bmp 300 200 '#203060-#c08040'
+  picture title.bmp 240 60 '#f0e0a0-#604020'
+  layout "Launcher,640,480" "img,pictures/back.bmp,10,10" "img,pictures/title.bmp,330,10" \
+    "btn,Start,460|150,300,game/game.exe -window,0" "btn,ソフト説明,460|150|9,340|20,manual.txt,0" "btn,Quit,460,380,,1"
+  rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
+  pack
+  start
+  read_window
+  check_window "$(sc 640)" "$(sc 480)"
+  expect_eq "panels" "$(children_of Static | tr '\n' ' ')" \
+    "$(sc 10),$(sc 10),$(($(sc 10) + $(sc 300))),$(($(sc 10) + $(sc 200))) $(sc 330),$(sc 10),$(($(sc 330) + $(sc 240))),$(($(sc 10) + $(sc 60))) "
+  expect_eq "buttons" "$(children_of Button | tr '\n' ' ')" \
+    "$(sc 460),$(sc 300),$(($(sc 460) + $(sc 150))),$(($(sc 300) + $(sc 20))) $(sc 460),$(sc 340),$(($(sc 460) + $(sc 150))),$(($(sc 340) + $(sc 20))) $(sc 460),$(sc 380),$(($(sc 460) + $(sc 80))),$(($(sc 380) + $(sc 20))) "
+  expect_eq "captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
+    "$(sjis_hex Start) $(sjis_hex ソフト説明) $(sjis_hex Quit) "
+  expect_eq "child styles" "$(printf '%s\n' "$report" | grep '^child' | sed 's/.* style=\([^ ]*\).*/\1/' | sort -u | tr '\n' ' ')" \
+    "50000000 "
+  # The buttons' font, read inside the launcher's process (panels answer WM_GETFONT through
+  # the main window's procedure, so they report none).
+  expect_eq "button fonts" "$(probe fonts "C:\\e2e\\$case\\font_hook.dll" | grep '^child class=Button' | sed 's/^child class=Button //' | sort -u)" \
+    "font=1 height=$(sc 12) width=0 weight=400 charset=128 pitch=1 face=$(sjis_hex 'ＭＳ ゴシック')"
+  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
+  check_panel_pixels title.bmp "$s" "$(sc 330),$(sc 10)"
+  # A box over the panels, then closed: the panels are repainted from their bitmaps.
+  probe click "$(printf 'ソフト説明')" >/dev/null
+  check_box "${app_win}manual.txt が存在しません。
+再インストールを行って下さい。" centred
+  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
+  probe click Quit >/dev/null
+  expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
+  [ "$dpi" = 96 ] || wine_set_dpi 96
+}
+
+case "$case" in
+  window_96) case_window 96 ;;
+  window_120) case_window 120 ;;
+  plain_files)
+    picture back.bmp 200 120 '#406080-#80c0a0'
+    layout "Launcher,320,200" "img,pictures/back.bmp,0,0" "btn,Quit,230,170,,1"
+    rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
+    plain
+    start
+    read_window
+    check_window 320 200
+    check_panel_pixels back.bmp 1 0,0
+    probe click Quit >/dev/null
+    expect_eq "exit code" "$(exit_code 15)" 0
+    ;;
+  clicks)
+    layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -window two,0" \
+      "btn,Nothing,10|120,40,,2" "btn,Go,10|120,70,game/game.exe,1" "btn,Odd,10|120,100,game/game.exe -x.e,0"
+    pack
+    start
+    read_window
+    probe click Start >/dev/null
+    if wait_started; then
+      rec=$(tr -d '\r' <"$app/game/started.txt")
+      echo "$rec"
+      expect_eq "started program" "$(printf '%s\n' "$rec" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\}\(.*game\.exe\)"\{0,1\}.*/\1/')" "${app_win}game/game.exe"
+      expect_eq "parameters" "$(printf '%s\n' "$rec" | grep '^arg[0-9]' | tr '\n' ' ')" "arg1=-window arg2=two "
+      expect_eq "current directory" "$(printf '%s\n' "$rec" | sed -n 's/^cwd=//p')" "C:\\e2e\\$case"
+    else
+      fail "Start did not start the game"
+    fi
+    expect_eq "flags 0 keep the launcher" "$(exit_code 2)" running
+    rm -f "$app/game/started.txt"
+    probe click Nothing >/dev/null
+    expect_eq "flags 2 without a command do nothing" "$(exit_code 2)" running
+    probe nobox 500 >/dev/null || fail "a box after Nothing"
+    # A command whose scan ends in ".e" passes "Launcher.exe" as the parameters.
+    probe click Odd >/dev/null
+    if wait_started; then
+      expect_eq "parameters after a trailing .e" "$(tr -d '\r' <"$app/game/started.txt" | grep '^arg[0-9]' | tr '\n' ' ')" "arg1=Launcher.exe "
+    else
+      fail "Odd did not start the game"
+    fi
+    rm -f "$app/game/started.txt"
+    probe click Go >/dev/null
+    wait_started || fail "Go did not start the game"
+    started && expect_eq "no parameters" "$(tr -d '\r' <"$app/game/started.txt" | sed -n 's/^argc=//p')" 1
+    expect_eq "flags 1 quit with 0" "$(exit_code 15)" 0
+    ;;
+  boxes)
+    long=$(printf 'x%.0s' $(seq 1 250)).dll
+    layout "Launcher,640,480" "btn,Missing,10|120,10,nothere/game.exe -x,1" \
+      "btn,NoLib,10|120,40,game/game.exe,1,d3dx9_99_missing.dll" "btn,Lib,10|120,70,game/game.exe,0,kernel32.dll" \
+      "btn,Upper,10|120,100,game/game.EXE -x,0" "btn,LongLib,10|120,130,game/game.exe,1,$long"
+    pack
+    start
+    read_window
+    suffix=" が存在しません。
+再インストールを行って下さい。"
+    library="DirectX9.0c がインストールされていないので起動出来ません。
+インストーラーから「DirectX」をのインストールして下さい。"
+    expect_eq "library message is 116 bytes" "$(printf '%s' "$library" | iconv -f UTF-8 -t CP932 | wc -c)" 116
+    probe click Missing >/dev/null
+    check_box "${app_win}nothere/game.exe$suffix" centred
+    probe click NoLib >/dev/null
+    check_box "$library" centred
+    probe click LongLib >/dev/null
+    check_box "$library"
+    probe click Upper >/dev/null
+    check_box "${app_win}game/game.EXE -x$suffix"
+    started && fail "a failed check started the game"
+    expect_eq "failed checks don't quit" "$(exit_code 1)" running
+    probe click Lib >/dev/null
+    wait_started || fail "a present library did not let the game start"
+    probe click Missing >/dev/null
+    probe box 20000 >/dev/null
+    "$WINESERVER" -k 2>/dev/null
+    ;;
+  second_instance)
+    layout "Launcher,400,300" "btn,Quit,10,10,,1"
+    pack
+    start
+    read_window
+    first_exit=$exit_file
+    probe minimize >/dev/null
+    probe iconic >/dev/null || fail "the first window did not minimise"
+    start
+    expect_eq "second start ends with 0" "$(exit_code 60)" 0
+    sleep 0.5
+    if probe iconic >/dev/null; then fail "the first window stays minimised"; else echo "ok: first window restored"; fi
+    exit_file=$first_exit
+    expect_eq "the first one still runs" "$(exit_code 1)" running
+    probe click Quit >/dev/null
+    expect_eq "first ends with 0" "$(exit_code 15)" 0
+    ;;
+  unsupported_kind)
+    layout "Launcher,400,300" "Btn,X,10,10" "" "btn ,Y,10,40" "btn,Quit,10,70,,1"
+    pack
+    start
+    check_box "Btn 対応していない形式です" centred
+    check_box "btn  対応していない形式です" centred
+    read_window
+    expect_eq "start-up went on" "$(children_of Button | wc -l)" 1
+    probe click Quit >/dev/null
+    expect_eq "exit code" "$(exit_code 15)" 0
+    ;;
+  bad_picture)
+    printf 'BMnot a picture at all' >"$app/data/pictures/junk.bmp"
+    layout "Launcher,400,300" "btn,Quit,10,10,,1" "img,pictures/junk.bmp,0,0" "btn,Late,10,40,,1"
+    pack
+    start
+    check_box "pictures/junk.bmp を読み込めませんでした"
+    expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    probe gone 100 >/dev/null || fail "a window remained"
+    ;;
+  too_many_rows)
+    picture p.bmp 16 16 '#ff0000-#0000ff'
+    rows=("Launcher,640,480")
+    for i in $(seq 0 16); do rows+=("btn,B$i,$((10 + (i % 4) * 90)),$((10 + (i / 4) * 30)),,1"); done
+    for i in $(seq 0 8); do rows+=("img,pictures/p.bmp,$((10 + i * 20)),300"); done
+    layout "${rows[@]}"
+    pack
+    start
+    check_box "btn の行が16個を超えています。17個目からのボタンは作りません。" centred
+    check_box "img の行が8個を超えています。9個目からの画像は表示しません。" centred
+    read_window
+    expect_eq "buttons made" "$(children_of Button | wc -l)" 16
+    expect_eq "panels made" "$(children_of Static | wc -l)" 8
+    probe click B0 >/dev/null
+    expect_eq "exit code" "$(exit_code 15)" 0
+    ;;
+  no_layout)
+    # Neither Launcher.dat nor a plain layout table: the reader's two boxes, then the end.
+    rm -rf "$app/data"
+    key32=$(python3 -c "
+import sys; sys.path.insert(0, '$here'); from make_dat import name_key
+k = name_key(b'Launcher/Launcher.csv'); d = '0123456789ABCDEFGHIJKLMNOPQRSTUV'; s = ''
+while k: s = d[k % 32] + s; k //= 32
+print(s)")
+    start
+    check_box "Launcher/Launcher.csv:$key32 No such file or directory(loadFile0)"
+    check_box "Launcher/Launcher.csv No such file or directory(loadFile)"
+    expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    ;;
+  sjis_directory)
+    layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -a,1" "btn,Missing,10|120,40,nothere.exe,0"
+    pack
+    start
+    read_window
+    probe click Missing >/dev/null
+    check_box "${app_win}nothere.exe が存在しません。
+再インストールを行って下さい。" centred
+    probe click Start >/dev/null
+    if wait_started; then
+      rec=$(tr -d '\r' <"$app/game/started.txt" | iconv -f CP932 -t UTF-8)
+      expect_eq "started program" "$(printf '%s\n' "$rec" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\}\(.*game\.exe\)"\{0,1\}.*/\1/')" "${app_win}game/game.exe"
+      expect_eq "current directory" "$(printf '%s\n' "$rec" | sed -n 's/^cwd=//p')" "C:\\e2e\\$app_name"
+    else
+      fail "Start did not start the game"
+    fi
+    expect_eq "exit code" "$(exit_code 15)" 0
+    ;;
+  *) echo "unknown case $case"; exit 2 ;;
+esac
+
+if [ "$failures" -ne 0 ]; then echo "$case: $failures failure(s)"; exit 1; fi
+echo "$case: passed"
