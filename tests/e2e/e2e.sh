@@ -42,7 +42,7 @@ cp "$game" "$app/game/game.exe"
 cp "$font_hook" "$app/font_hook.dll"
 
 layout() { printf '%s\n' "$@" | iconv -f UTF-8 -t CP932 >"$app/data/Launcher/Launcher.csv"; }
-picture() {  # picture NAME WIDTH HEIGHT COLOUR-SPEC: a 24-bit BMP with a pattern
+picture() {  # picture NAME WIDTH HEIGHT COLOURS: a 24-bit BMP with a pattern
   convert -size "$2x$3" "gradient:$4" -fill '#ffffff' -draw "circle $(($2 / 3)),$(($3 / 2)) $(($2 / 3 + $3 / 4)),$(($3 / 2))" \
     -fill '#102030' -draw "rectangle 2,2 $(($2 / 4)),$(($3 / 5))" -type TrueColor BMP3:"$app/data/pictures/$1"
 }

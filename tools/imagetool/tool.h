@@ -40,3 +40,8 @@ bool parseNumber(const std::string& text, double* value);
 int runInfo(const Args& args);
 int runConvert(const Args& args);
 int runResize(const Args& args);
+int runCut(const Args& args);
+int runRotate(const Args& args);
+int runCompose(const Args& args);
+int runBlend(const Args& args);
+int runMask(const Args& args);

@@ -22,22 +22,22 @@ bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* 
       rest.push_back(a);
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& s : specs)
-      if (a == s.name) spec = &s;
-    if (!spec) {
+      if (a == s.name) option = &s;
+    if (!option) {
       *error = "unknown option " + a;
       return false;
     }
-    if (spec->flag) {
-      *spec->flag = true;
+    if (option->flag) {
+      *option->flag = true;
       continue;
     }
     if (i + 1 >= args->size()) {
       *error = "option " + a + " needs a value";
       return false;
     }
-    *spec->value = (*args)[++i];
+    *option->value = (*args)[++i];
   }
   *args = rest;
   return true;
