@@ -25,20 +25,7 @@ inline uint32_t channel(uint32_t p, int shift) { return (p >> shift) & 255; }
 // Checks and places src on dst; then calls op(dstRow, srcRow, width) for each overlap row.
 template <class RowOp>
 int placeRows(Image* dst, const Image* src, int32_t x, int32_t y, RowOp op) {
-  if (!ops::hasPixels(dst) || !ops::hasPixels(src)) {
-    std::printf("-BLD: 画像データが読み込まれてません\n");
-    return 0;
-  }
-  ops::Overlap o;
-  if (!ops::placeOnto(dst->width, dst->height, src->width, src->height, x, y, &o)) {
-    std::printf("-BLD: 座標の指定が不正です\n");
-    return 0;
-  }
-  uint32_t* to = dst->pixels + std::size_t(o.y0) * dst->width + o.x0;
-  const uint32_t* from = src->pixels + std::size_t(o.py0) * src->width + o.px0;
-  for (int32_t row = 0; row < o.height; ++row, to += dst->width, from += src->width)
-    op(to, from, o.width);
-  return 1;
+  return ops::forEachOverlapRow("-BLD: ", dst, src, x, y, op);
 }
 
 #ifdef __SSE2__

@@ -24,20 +24,11 @@ void maskRow(uint32_t* to, const uint32_t* from, int32_t n, int type, const uint
 
 int ImageMaskToAlpha(Image** dst, const Image* mask, int type, int32_t x, int32_t y) {
   Image* image = dst ? *dst : nullptr;
-  if (!ops::hasPixels(image) || !ops::hasPixels(mask)) {
-    std::printf("-M2A: 画像データが読み込まれてません\n");
-    return 0;
-  }
-  ops::Overlap o;
-  if (!ops::placeOnto(image->width, image->height, mask->width, mask->height, x, y, &o)) {
-    std::printf("-M2A: 座標の指定が不正です\n");
-    return 0;
-  }
   const uint8_t* coverage = ops::blendTables().coverage;
-  uint32_t* to = image->pixels + std::size_t(o.y0) * image->width + o.x0;
-  const uint32_t* from = mask->pixels + std::size_t(o.py0) * mask->width + o.px0;
-  for (int32_t row = 0; row < o.height; ++row, to += image->width, from += mask->width)
-    maskRow(to, from, o.width, type, coverage);
+  if (!ops::forEachOverlapRow("-M2A: ", image, mask, x, y, [&](uint32_t* to, const uint32_t* from, int32_t n) {
+        maskRow(to, from, n, type, coverage);
+      }))
+    return 0;
   image->bitDepth = 32;
   return 1;
 }

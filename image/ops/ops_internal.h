@@ -1,7 +1,9 @@
 #pragma once
 // Pieces shared by the image operations: the overlap of a placed image with a target, and
 // the result image of CUT and ROT.
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "image/image.h"
 
@@ -36,6 +38,27 @@ inline bool placeOnto(int32_t tw, int32_t th, int32_t pw, int32_t ph, int32_t x,
   o->width = int32_t(x1 - x0);
   o->height = int32_t(y1 - y0);
   return true;
+}
+
+// The common walk of CMP, BLD and M2A: checks both images and the placement (printing the
+// operation's "not loaded" or "bad position" message after `prefix`), then calls
+// op(targetRow, placedRow, width) for each overlap row, top-down. Returns 1, or 0.
+template <class RowOp>
+int forEachOverlapRow(const char* prefix, Image* target, const Image* placed, int32_t x, int32_t y, RowOp op) {
+  if (!hasPixels(target) || !hasPixels(placed)) {
+    std::printf("%s画像データが読み込まれてません\n", prefix);
+    return 0;
+  }
+  Overlap o;
+  if (!placeOnto(target->width, target->height, placed->width, placed->height, x, y, &o)) {
+    std::printf("%s座標の指定が不正です\n", prefix);
+    return 0;
+  }
+  uint32_t* to = target->pixels + std::size_t(o.y0) * target->width + o.x0;
+  const uint32_t* from = placed->pixels + std::size_t(o.py0) * placed->width + o.px0;
+  for (int32_t row = 0; row < o.height; ++row, to += target->width, from += placed->width)
+    op(to, from, o.width);
+  return 1;
 }
 
 // The result image of CUT and ROT. *dst is reused when it has exactly w x h pixels;
