@@ -89,12 +89,32 @@ void SlideCompressor::linkAtHead(int p) {
 }
 
 // Writing ring[r] changes the keys of r - 1 and r, so both move to the heads of their new chains.
+//
+// Once every position has been written (the first lap), chains are kept more cheaply: each write
+// only puts r - 1, whose key is now final, at the head of its chain, without unlinking anything.
+// An entry of a chain is then current while the distances behind the write index keep growing
+// along it: a position written again since it was linked sits nearer than the entry before it,
+// and everything past it is older than one lap. Position r - 1 heads no chain yet. The walk
+// (chainHead, walkChain) applies those rules, so it meets the same positions in the same
+// order as the fully relinked chains, bar r - 1 and r, which a search never takes.
 void SlideCompressor::put(uint8_t byte) {
   State& s = *state_;
   const int r = s.position;
   const int before = (r - 1) & kRingMask;
-  // Rewriting the same byte leaves the key of r - 1 alone; when r - 1 already heads its chain
-  // (as after every write but the first), relinking it would change nothing.
+  if (s.written >= kRingSize) {
+    s.ring[r] = byte;
+    if (r < kMirror) s.ring[r + kRingSize] = byte;
+    const int key = s.ring[before] | byte << 8;
+    // A head whose key has changed since it was linked is out of date, and so is all behind it.
+    const int head = s.heads[key];
+    const bool current = head != -1 && head != before && (s.ring[head] | s.ring[head + 1] << 8) == key;
+    s.next[before] = current ? head : -1;
+    s.heads[key] = before;
+    s.position = (r + 1) & kRingMask;
+    return;
+  }
+  // Rewriting the same byte leaves the key of r - 1 alone; when r - 1 already heads its chain,
+  // relinking it would change nothing.
   const bool keepBefore = s.ring[r] == byte && s.heads[s.ring[before] | s.ring[before + 1] << 8] == before;
   if (!keepBefore) unlink(before);
   unlink(r);
@@ -103,7 +123,7 @@ void SlideCompressor::put(uint8_t byte) {
   if (!keepBefore) linkAtHead(before);
   linkAtHead(r);
   s.position = (r + 1) & kRingMask;
-  if (s.written < kRingSize) ++s.written;
+  if (++s.written == kRingSize) unlink(r);  // from here on r joins its chain on the next write
 }
 
 // Longest match for data[0..remaining) among ring positions sharing its first two bytes, newest
@@ -140,27 +160,36 @@ struct Search {
 
 constexpr int kMissesBeforeSwitch = 24, kMostSwitches = 3;
 
+inline int distanceBehind(int r, int p) { return ((r - p - 1) & kRingMask) + 1; }  // 1 to 4096
+
+// The first current entry of the chain of key, or -1.
+inline int chainHead(const Search& s, int key) {
+  const int p = s.heads[key];
+  if (!s.ordered || p == -1) return p;
+  if (p == ((s.r - 1) & kRingMask) || (s.ring[p] | s.ring[p + 1] << 8) != key) return -1;
+  return p;
+}
+
 // Walks the chain at s.p. Anchored walks follow the chain of a later pair (offset > 0) and
 // skip what an earlier walk examined. Returns true when the walk should go on anchored on the
 // chain now in s.p.
 template <bool kAnchored, bool kRuns>
-bool walkChain(Search& s) {
+bool walkChain(Search& search) {
+  Search s = search;  // a local copy the compiler can keep in registers
   const int r = s.r, limit = s.limit;
   const int offset = kAnchored ? s.offset : 0;
   while (s.p != -1) {
-    const int b = (s.p - offset) & kRingMask;
-    s.p = s.next[s.p];
-    const int distance = ((r - b - 1) & kRingMask) + 1;  // 1 to 4096
+    const int here = s.p;
+    const int hereDistance = distanceBehind(r, here);
+    s.p = s.next[here];
+    // The lap rule: current entries lie ever farther behind r.
+    if (s.ordered && s.p != -1 && distanceBehind(r, s.p) <= hereDistance) s.p = -1;
+    const int b = kAnchored ? (here - offset) & kRingMask : here;
+    const int distance = kAnchored ? distanceBehind(r, b) : hereDistance;
     if (kAnchored && distance <= s.reached) continue;  // examined on an earlier chain
-    if (b == r || ((b + 1) & kRingMask) == r) continue;
-    int end = b + limit;
-    if (end < SlideCompressor::kRingSize) {
-      if (b <= r && r < end) end = r;
-    } else if (b <= r) {
-      end = r;
-    } else if (r < end - SlideCompressor::kRingSize) {
-      end = r + SlideCompressor::kRingSize;
-    }
+    if (distance == 1 || distance == SlideCompressor::kRingSize) continue;  // b + 1 == r, b == r
+    // The match stops short of r: cutting its end at r comes to this.
+    const int end = b + std::min(limit, distance);
     s.reached = distance;
     const int room = end - b, best = s.best;
     const uint8_t* candidate = s.ring + b;
@@ -193,7 +222,7 @@ bool walkChain(Search& s) {
       s.best = length;
       s.position = b;
       s.misses = 0;
-      if (length == limit) return false;  // nothing can be longer
+      if (length == limit) break;  // nothing can be longer
       continue;
     }
     if (++s.misses >= kMissesBeforeSwitch && s.ordered && best >= 2 && s.switches < kMostSwitches) {
@@ -204,12 +233,14 @@ bool walkChain(Search& s) {
       s.misses = 0;
       if (pair != offset) {
         s.offset = pair;
-        s.p = s.heads[data[pair] | data[pair + 1] << 8];
+        s.p = chainHead(s, data[pair] | data[pair + 1] << 8);
         ++s.switches;
+        search = s;
         return true;
       }
     }
   }
+  search = s;
   return false;
 }
 
@@ -221,7 +252,7 @@ int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* 
   Search s{st.ring, st.heads, st.next, data, st.position,
            remaining - 1 < std::size_t(kMaxMatch) ? int(remaining - 1) : kMaxMatch,
            st.written >= kRingSize};
-  s.p = st.heads[data[0] | data[1] << 8];
+  s.p = chainHead(s, data[0] | data[1] << 8);
   // Runs (zeros above all): when data starts with two equal bytes v, every candidate of the
   // first chain starts with v, v, and its match length follows from the length of its run of v
   // against data's. Consecutive candidates (nearest first) are usually neighbours in the ring,
