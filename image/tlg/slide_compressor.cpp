@@ -153,12 +153,15 @@ struct Search {
   int offset = 0;   // the chain followed is that of data[offset], data[offset + 1]
   int reached = 0;  // distance behind r of the last candidate examined
   int misses = 0, switches = 0;
+  int resumeP = -1, resumeOffset = 0;  // where the walk before the last switch stood
   // Runs: the data's leading run of v and the capped run of the previous candidate.
   uint8_t v = 0;
   int runAhead = 0, previous = -1, previousRun = 0;
 };
 
-constexpr int kMissesBeforeSwitch = 24, kMostSwitches = 3;
+constexpr int kMissesBeforeSwitch = 96, kMostSwitches = 3, kMostSkipped = 48;
+
+enum class Walk { kDone, kAnchored, kResume };
 
 inline int distanceBehind(int r, int p) { return ((r - p - 1) & kRingMask) + 1; }  // 1 to 4096
 
@@ -171,13 +174,16 @@ inline int chainHead(const Search& s, int key) {
 }
 
 // Walks the chain at s.p. Anchored walks follow the chain of a later pair (offset > 0) and
-// skip what an earlier walk examined. Returns true when the walk should go on anchored on the
-// chain now in s.p.
+// skip what an earlier walk examined. Returns kAnchored when the walk should go on anchored on
+// the chain now in s.p, and kResume when an anchored walk met only entries examined before (the
+// pair's chain is no shorter) and the walk before it goes on from where it stood, unchanged.
 template <bool kAnchored, bool kRuns>
-bool walkChain(Search& search) {
+Walk walkChain(Search& search) {
   Search s = search;  // a local copy the compiler can keep in registers
   const int r = s.r, limit = s.limit;
   const int offset = kAnchored ? s.offset : 0;
+  int skipped = 0;
+  bool examined = false;
   while (s.p != -1) {
     const int here = s.p;
     const int hereDistance = distanceBehind(r, here);
@@ -186,7 +192,17 @@ bool walkChain(Search& search) {
     if (s.ordered && s.p != -1 && distanceBehind(r, s.p) <= hereDistance) s.p = -1;
     const int b = kAnchored ? (here - offset) & kRingMask : here;
     const int distance = kAnchored ? distanceBehind(r, b) : hereDistance;
-    if (kAnchored && distance <= s.reached) continue;  // examined on an earlier chain
+    if (kAnchored && distance <= s.reached) {  // examined on an earlier chain
+      if (!examined && ++skipped > kMostSkipped) {
+        s.p = s.resumeP;
+        s.offset = s.resumeOffset;
+        s.switches = kMostSwitches;
+        search = s;
+        return Walk::kResume;
+      }
+      continue;
+    }
+    examined = true;
     if (distance == 1 || distance == SlideCompressor::kRingSize) continue;  // b + 1 == r, b == r
     // The match stops short of r: cutting its end at r comes to this.
     const int end = b + std::min(limit, distance);
@@ -225,23 +241,26 @@ bool walkChain(Search& search) {
       if (length == limit) break;  // nothing can be longer
       continue;
     }
-    if (++s.misses >= kMissesBeforeSwitch && s.ordered && best >= 2 && s.switches < kMostSwitches) {
+    // Only chains of runs are long enough for a switch to pay (a run of zeros above all).
+    if ((kRuns || kAnchored) && ++s.misses >= kMissesBeforeSwitch && s.ordered && best >= 2 && s.switches < kMostSwitches) {
       // The last pair of two different bytes is usually the rarest (runs make long chains).
       int pair = best - 1;
       while (pair > 0 && data[pair] == data[pair + 1]) --pair;
       if (data[pair] == data[pair + 1]) pair = best - 1;
       s.misses = 0;
       if (pair != offset) {
+        s.resumeP = s.p;
+        s.resumeOffset = offset;
         s.offset = pair;
         s.p = chainHead(s, data[pair] | data[pair + 1] << 8);
         ++s.switches;
         search = s;
-        return true;
+        return Walk::kAnchored;
       }
     }
   }
   search = s;
-  return false;
+  return Walk::kDone;
 }
 
 }  // namespace
@@ -257,15 +276,15 @@ int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* 
   // first chain starts with v, v, and its match length follows from the length of its run of v
   // against data's. Consecutive candidates (nearest first) are usually neighbours in the ring,
   // whose runs differ by one, so few runs are scanned.
-  bool anchored;
-  if (data[1] == data[0]) {
+  const bool runs = data[1] == data[0];
+  if (runs) {
     s.v = data[0];
     while (s.runAhead < s.limit && data[s.runAhead] == s.v) ++s.runAhead;
-    anchored = walkChain<false, true>(s);
-  } else {
-    anchored = walkChain<false, false>(s);
   }
-  while (anchored) anchored = walkChain<true, false>(s);
+  auto plainWalk = [&]() { return runs ? walkChain<false, true>(s) : walkChain<false, false>(s); };
+  Walk next = plainWalk();
+  while (next != Walk::kDone)
+    next = (next == Walk::kResume && s.offset == 0) ? plainWalk() : walkChain<true, false>(s);
   if (s.best) *matchPosition = s.position;
   return s.best;
 }
