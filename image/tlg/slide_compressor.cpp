@@ -89,12 +89,32 @@ void SlideCompressor::linkAtHead(int p) {
 }
 
 // Writing ring[r] changes the keys of r - 1 and r, so both move to the heads of their new chains.
+//
+// Once every position has been written (the first lap), chains are kept more cheaply: each write
+// only puts r - 1, whose key is now final, at the head of its chain, without unlinking anything.
+// An entry of a chain is then current while the distances behind the write index keep growing
+// along it: a position written again since it was linked sits nearer than the entry before it,
+// and everything past it is older than one lap. Position r - 1 heads no chain yet. The walk
+// (chainHead, walkChain) applies those rules, so it meets the same positions in the same
+// order as the fully relinked chains, bar r - 1 and r, which a search never takes.
 void SlideCompressor::put(uint8_t byte) {
   State& s = *state_;
   const int r = s.position;
   const int before = (r - 1) & kRingMask;
-  // Rewriting the same byte leaves the key of r - 1 alone; when r - 1 already heads its chain
-  // (as after every write but the first), relinking it would change nothing.
+  if (s.written >= kRingSize) {
+    s.ring[r] = byte;
+    if (r < kMirror) s.ring[r + kRingSize] = byte;
+    const int key = s.ring[before] | byte << 8;
+    // A head whose key has changed since it was linked is out of date, and so is all behind it.
+    const int head = s.heads[key];
+    const bool current = head != -1 && head != before && (s.ring[head] | s.ring[head + 1] << 8) == key;
+    s.next[before] = current ? head : -1;
+    s.heads[key] = before;
+    s.position = (r + 1) & kRingMask;
+    return;
+  }
+  // Rewriting the same byte leaves the key of r - 1 alone; when r - 1 already heads its chain,
+  // relinking it would change nothing.
   const bool keepBefore = s.ring[r] == byte && s.heads[s.ring[before] | s.ring[before + 1] << 8] == before;
   if (!keepBefore) unlink(before);
   unlink(r);
@@ -103,7 +123,7 @@ void SlideCompressor::put(uint8_t byte) {
   if (!keepBefore) linkAtHead(before);
   linkAtHead(r);
   s.position = (r + 1) & kRingMask;
-  if (s.written < kRingSize) ++s.written;
+  if (++s.written == kRingSize) unlink(r);  // from here on r joins its chain on the next write
 }
 
 // Longest match for data[0..remaining) among ring positions sharing its first two bytes, newest
@@ -133,34 +153,59 @@ struct Search {
   int offset = 0;   // the chain followed is that of data[offset], data[offset + 1]
   int reached = 0;  // distance behind r of the last candidate examined
   int misses = 0, switches = 0;
+  int resumeP = -1, resumeOffset = 0;  // where the walk before the last switch stood
   // Runs: the data's leading run of v and the capped run of the previous candidate.
   uint8_t v = 0;
   int runAhead = 0, previous = -1, previousRun = 0;
 };
 
-constexpr int kMissesBeforeSwitch = 24, kMostSwitches = 3;
+constexpr int kMissesBeforeSwitch = 96, kMostSwitches = 3, kMostSkipped = 48;
+
+enum class Walk { kDone, kAnchored, kResume };
+
+inline int distanceBehind(int r, int p) { return ((r - p - 1) & kRingMask) + 1; }  // 1 to 4096
+
+// The first current entry of the chain of key, or -1.
+inline int chainHead(const Search& s, int key) {
+  const int p = s.heads[key];
+  if (!s.ordered || p == -1) return p;
+  if (p == ((s.r - 1) & kRingMask) || (s.ring[p] | s.ring[p + 1] << 8) != key) return -1;
+  return p;
+}
 
 // Walks the chain at s.p. Anchored walks follow the chain of a later pair (offset > 0) and
-// skip what an earlier walk examined. Returns true when the walk should go on anchored on the
-// chain now in s.p.
+// skip what an earlier walk examined. Returns kAnchored when the walk should go on anchored on
+// the chain now in s.p, and kResume when an anchored walk met only entries examined before (the
+// pair's chain is no shorter) and the walk before it goes on from where it stood, unchanged.
 template <bool kAnchored, bool kRuns>
-bool walkChain(Search& s) {
+Walk walkChain(Search& search) {
+  Search s = search;  // a local copy the compiler can keep in registers
   const int r = s.r, limit = s.limit;
   const int offset = kAnchored ? s.offset : 0;
+  int skipped = 0;
+  bool examined = false;
   while (s.p != -1) {
-    const int b = (s.p - offset) & kRingMask;
-    s.p = s.next[s.p];
-    const int distance = ((r - b - 1) & kRingMask) + 1;  // 1 to 4096
-    if (kAnchored && distance <= s.reached) continue;  // examined on an earlier chain
-    if (b == r || ((b + 1) & kRingMask) == r) continue;
-    int end = b + limit;
-    if (end < SlideCompressor::kRingSize) {
-      if (b <= r && r < end) end = r;
-    } else if (b <= r) {
-      end = r;
-    } else if (r < end - SlideCompressor::kRingSize) {
-      end = r + SlideCompressor::kRingSize;
+    const int here = s.p;
+    const int hereDistance = distanceBehind(r, here);
+    s.p = s.next[here];
+    // The lap rule: current entries lie ever farther behind r.
+    if (s.ordered && s.p != -1 && distanceBehind(r, s.p) <= hereDistance) s.p = -1;
+    const int b = kAnchored ? (here - offset) & kRingMask : here;
+    const int distance = kAnchored ? distanceBehind(r, b) : hereDistance;
+    if (kAnchored && distance <= s.reached) {  // examined on an earlier chain
+      if (!examined && ++skipped > kMostSkipped) {
+        s.p = s.resumeP;
+        s.offset = s.resumeOffset;
+        s.switches = kMostSwitches;
+        search = s;
+        return Walk::kResume;
+      }
+      continue;
     }
+    examined = true;
+    if (distance == 1 || distance == SlideCompressor::kRingSize) continue;  // b + 1 == r, b == r
+    // The match stops short of r: cutting its end at r comes to this.
+    const int end = b + std::min(limit, distance);
     s.reached = distance;
     const int room = end - b, best = s.best;
     const uint8_t* candidate = s.ring + b;
@@ -193,24 +238,29 @@ bool walkChain(Search& s) {
       s.best = length;
       s.position = b;
       s.misses = 0;
-      if (length == limit) return false;  // nothing can be longer
+      if (length == limit) break;  // nothing can be longer
       continue;
     }
-    if (++s.misses >= kMissesBeforeSwitch && s.ordered && best >= 2 && s.switches < kMostSwitches) {
+    // Only chains of runs are long enough for a switch to pay (a run of zeros above all).
+    if ((kRuns || kAnchored) && ++s.misses >= kMissesBeforeSwitch && s.ordered && best >= 2 && s.switches < kMostSwitches) {
       // The last pair of two different bytes is usually the rarest (runs make long chains).
       int pair = best - 1;
       while (pair > 0 && data[pair] == data[pair + 1]) --pair;
       if (data[pair] == data[pair + 1]) pair = best - 1;
       s.misses = 0;
       if (pair != offset) {
+        s.resumeP = s.p;
+        s.resumeOffset = offset;
         s.offset = pair;
-        s.p = s.heads[data[pair] | data[pair + 1] << 8];
+        s.p = chainHead(s, data[pair] | data[pair + 1] << 8);
         ++s.switches;
-        return true;
+        search = s;
+        return Walk::kAnchored;
       }
     }
   }
-  return false;
+  search = s;
+  return Walk::kDone;
 }
 
 }  // namespace
@@ -221,20 +271,20 @@ int SlideCompressor::findMatch(const uint8_t* data, std::size_t remaining, int* 
   Search s{st.ring, st.heads, st.next, data, st.position,
            remaining - 1 < std::size_t(kMaxMatch) ? int(remaining - 1) : kMaxMatch,
            st.written >= kRingSize};
-  s.p = st.heads[data[0] | data[1] << 8];
+  s.p = chainHead(s, data[0] | data[1] << 8);
   // Runs (zeros above all): when data starts with two equal bytes v, every candidate of the
   // first chain starts with v, v, and its match length follows from the length of its run of v
   // against data's. Consecutive candidates (nearest first) are usually neighbours in the ring,
   // whose runs differ by one, so few runs are scanned.
-  bool anchored;
-  if (data[1] == data[0]) {
+  const bool runs = data[1] == data[0];
+  if (runs) {
     s.v = data[0];
     while (s.runAhead < s.limit && data[s.runAhead] == s.v) ++s.runAhead;
-    anchored = walkChain<false, true>(s);
-  } else {
-    anchored = walkChain<false, false>(s);
   }
-  while (anchored) anchored = walkChain<true, false>(s);
+  auto plainWalk = [&]() { return runs ? walkChain<false, true>(s) : walkChain<false, false>(s); };
+  Walk next = plainWalk();
+  while (next != Walk::kDone)
+    next = (next == Walk::kResume && s.offset == 0) ? plainWalk() : walkChain<true, false>(s);
   if (s.best) *matchPosition = s.position;
   return s.best;
 }
