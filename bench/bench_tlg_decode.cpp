@@ -15,9 +15,9 @@
 
 #include "image/image.h"
 #include "image/tlg/tlg_decode.h"
-#include "tests/image/tlg/tlg_test_encoder.h"
+#include "image/tlg/tlg_encode.h"
 
-using tlgtest::Bytes;
+using Bytes = std::vector<uint8_t>;
 
 namespace {
 
@@ -131,56 +131,18 @@ bool pngDecode(const Bytes& data, std::vector<uint32_t>& out) {
   return true;
 }
 
-// ---- TLG6 writer: per block the better of MED and average, transform 1 (B and R as
-// differences from G).
-
-uint8_t med(int a, int b, int c) {
-  const int mx = a > b ? a : b, mn = a < b ? a : b;
-  if (c >= mx) return uint8_t(mn);
-  if (c <= mn) return uint8_t(mx);
-  return uint8_t(a + b - c);
-}
-
-uint32_t residualFor(const std::vector<uint32_t>& p, int w, int x, int y, bool average) {
-  const uint32_t p0 = 0;
-  const uint32_t left = x > 0 ? p[size_t(y) * w + x - 1] : p0;
-  const uint32_t above = y > 0 ? p[size_t(y - 1) * w + x] : p0;
-  const uint32_t aboveLeft = x > 0 && y > 0 ? p[size_t(y - 1) * w + x - 1] : p0;
-  const uint32_t px = p[size_t(y) * w + x];
-  uint8_t d[4];
-  for (int c = 0; c < 4; ++c) {
-    const int a = (left >> (8 * c)) & 0xFF, b = (above >> (8 * c)) & 0xFF, cc = (aboveLeft >> (8 * c)) & 0xFF;
-    const uint8_t pred = average ? uint8_t((a + b + 1) >> 1) : med(a, b, cc);
-    d[c] = uint8_t(((px >> (8 * c)) & 0xFF) - pred);
-  }
-  // Transform 1 adds G back into B and R.
-  return uint32_t(uint8_t(d[0] - d[1])) | uint32_t(d[1]) << 8 | uint32_t(uint8_t(d[2] - d[1])) << 16 |
-         uint32_t(d[3]) << 24;
-}
-
-int cost(uint32_t r) {
-  int s = 0;
-  for (int c = 0; c < 4; ++c) s += std::abs(int(int8_t(r >> (8 * c))));
-  return s;
-}
-
-Bytes tlg6Encode(const Picture& pic) {
-  const int w = pic.width, h = pic.height, xb = (w - 1) / 8 + 1, yb = (h - 1) / 8 + 1;
-  std::vector<uint32_t> residual(size_t(w) * h);
-  std::vector<uint8_t> types(size_t(xb) * yb);
-  for (int by = 0; by < yb; ++by)
-    for (int bx = 0; bx < xb; ++bx) {
-      int costs[2] = {0, 0};
-      for (int avg = 0; avg < 2; ++avg)
-        for (int y = by * 8; y < by * 8 + 8 && y < h; ++y)
-          for (int x = bx * 8; x < bx * 8 + 8 && x < w; ++x) costs[avg] += cost(residualFor(pic.pixels, w, x, y, avg));
-      const bool avg = costs[1] < costs[0];
-      types[size_t(by) * xb + bx] = uint8_t(2 | (avg ? 1 : 0));
-      for (int y = by * 8; y < by * 8 + 8 && y < h; ++y)
-        for (int x = bx * 8; x < bx * 8 + 8 && x < w; ++x)
-          residual[size_t(y) * w + x] = residualFor(pic.pixels, w, x, y, avg);
-    }
-  return tlgtest::buildTlg6(residual, types, w, h, 4);
+// The test streams come from the library's own writers (TLG6 with all its threads).
+Bytes tlgEncode(const Picture& pic, bool tlg6) {
+  std::vector<const uint8_t*> rows(size_t(pic.height));
+  for (int y = 0; y < pic.height; ++y)
+    rows[size_t(y)] = reinterpret_cast<const uint8_t*>(&pic.pixels[size_t(y) * pic.width]);
+  const TlgEncodeSource source{pic.width, pic.height, rows.data(), 7};
+  TlgMemoryWriter writer(1u << 20);
+  if (tlg6)
+    SaveTLG6(source, writer);
+  else
+    Tlg5Encode(source, writer);
+  return Bytes(writer.data, writer.data + writer.position);
 }
 
 std::vector<Picture>& pictures() {
@@ -199,8 +161,8 @@ void makePictures() {
     pic.height = s.h;
     pic.pixels = std::string(s.kind) == "photo" ? photoLike(s.w, s.h, seed++) : flatLike(s.w, s.h, seed++);
     pic.png = pngEncode(pic);
-    pic.tlg5 = tlgtest::buildTlg5(pic.pixels.data(), s.w, s.h, 4, 4, tlgtest::Tlg5Mode::Greedy);
-    pic.tlg6 = tlg6Encode(pic);
+    pic.tlg5 = tlgEncode(pic, false);
+    pic.tlg6 = tlgEncode(pic, true);
     pictures().push_back(std::move(pic));
   }
 }
