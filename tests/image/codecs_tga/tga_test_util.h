@@ -1,7 +1,6 @@
 #pragma once
 // Helpers of the TGA, BMP-writer and save-table tests: files, reference pictures read with
 // libpng, guarded buffers, ImageMagick as an independent reader.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <png.h>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "image/image.h"
+#include "tests/image/test_support.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -120,33 +120,7 @@ inline Picture loadWithPythonTga(const std::string& path) {
 
 inline bool haveImageMagick() { return std::system("convert -version >/dev/null 2>&1") == 0; }
 
-// A copy of some bytes that ends exactly where an inaccessible page begins, so that a
-// decoder reading past the end faults at once.
-class GuardedBuffer {
- public:
-  explicit GuardedBuffer(const Bytes& bytes) : GuardedBuffer(bytes.data(), bytes.size()) {}
-  GuardedBuffer(const uint8_t* bytes, std::size_t size) : size_(size) {
-    const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
-    const std::size_t dataPages = (size + page - 1) / page;
-    mapped_ = (dataPages + 1) * page;
-    void* base = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    base_ = static_cast<uint8_t*>(base);
-    mprotect(base_ + dataPages * page, page, PROT_NONE);
-    data_ = base_ + dataPages * page - size;
-    if (size) std::memcpy(data_, bytes, size);
-  }
-  ~GuardedBuffer() { munmap(base_, mapped_); }
-  GuardedBuffer(const GuardedBuffer&) = delete;
-  GuardedBuffer& operator=(const GuardedBuffer&) = delete;
-  const uint8_t* data() const { return data_; }
-  int32_t size() const { return int32_t(size_); }
-
- private:
-  uint8_t* base_ = nullptr;
-  std::size_t mapped_ = 0;
-  uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-};
+// GuardedBuffer (bytes ending where an inaccessible page begins) comes from the image tests' support.
 
 // A w x h test picture with varied colours, some runs of equal pixels and an alpha ramp.
 inline ImagePtr makePicture(int32_t w, int32_t h, int32_t bitDepth) {
