@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "image/ops/ops_internal.h"
 #include "tests/image/ops/ops_test_util.h"
 
 namespace {
@@ -116,9 +117,9 @@ TEST(ImageBlend, EveryModeMatchesItsFormulaForEveryAlphaPair) {
   }
 }
 
-// Rows are blended several pixels at a time where the processor allows; a row of one pixel
-// takes the plain path. Both must agree bit for bit, also for mixed groups of opaque and
-// translucent destination pixels.
+// Rows are blended several pixels at a time where the processor allows (eight with AVX2,
+// four with SSE2); a row of one pixel takes the plain path. Every form must agree with it bit
+// for bit in every mode, also for mixed groups of opaque and translucent destination pixels.
 TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
   std::mt19937 rng(29);
   auto anyAlpha = [&](int32_t, int32_t) {
@@ -126,18 +127,23 @@ TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
     return (uint32_t(rng()) & 0xFFFFFFu) | kinds[rng() % 4] << 24;
   };
   Owned src(makeImage(67, 9, anyAlpha));
-  for (int mode = 1; mode < kBlendModeCount; ++mode)
-    for (uint32_t opacity : {256u, 100u}) {
-      Owned dst(makeImage(67, 9, anyAlpha));
-      const std::string before = pixelsOf(dst.get());
-      ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
-      for (int i = 0; i < dst->pixelCount; ++i) {
-        Owned one(solidImage(1, 1, reinterpret_cast<const uint32_t*>(before.data())[i]));
-        Owned sp(solidImage(1, 1, src->pixels[i]));
-        ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
-        ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " pixel " << i;
+  for (bool wide : {true, false}) {
+    ops::blendAllowWideForms(wide);
+    for (int mode = 0; mode < kBlendModeCount; ++mode)
+      for (uint32_t opacity : {256u, 100u, 1u, 255u}) {
+        Owned dst(makeImage(67, 9, anyAlpha));
+        const std::string before = pixelsOf(dst.get());
+        ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
+        for (int i = 0; i < dst->pixelCount; ++i) {
+          Owned one(solidImage(1, 1, reinterpret_cast<const uint32_t*>(before.data())[i]));
+          Owned sp(solidImage(1, 1, src->pixels[i]));
+          ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
+          ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " opacity " << opacity
+                                                    << " pixel " << i << " wide " << wide;
+        }
       }
-    }
+  }
+  ops::blendAllowWideForms(true);
 }
 
 TEST(ImageBlend, ModeTableNamesAndSharedMode) {
