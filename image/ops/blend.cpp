@@ -2,8 +2,9 @@
 // Per pixel only table lookups, integer products, sums and shifts. The fully opaque and
 // transparent cases have their own rules; since a layer's alphas follow no pattern, the
 // rule is picked by mask rather than by branch. Where the processor has AVX2, every mode
-// runs eight pixels at a time, with the table walks as gathered loads; otherwise mode 1 runs
-// four at a time on SSE2. Every form is bit for bit the one-pixel path.
+// runs eight pixels at a time (the table modes with gathered table walks, mode 1 computing
+// its two table values by the rules that built them); otherwise mode 1 runs four at a time
+// on SSE2. Every form is bit for bit the one-pixel path.
 #include <cstdio>
 #include <cstring>
 #ifdef __SSE2__
@@ -162,40 +163,48 @@ BLEND_AVX2 inline __m256i normalOverOpaque8(__m256i s, __m256i d, bool full, uin
   return _mm256_or_si256(_mm256_packus_epi16(halves[0], halves[1]), alphaMask8());
 }
 
-// Mode 1 over translucent destination pixels: alpha and weight from one gathered pair, the
-// channels (d * (256 - w) + s * w) >> 8 in 16-bit lanes; ad = 0 and as = 255 take the source.
-BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i as, const uint16_t* pairs) {
-  const __m256i zero = _mm256_setzero_si256();
+// Mode 1 over translucent destination pixels, the channels (d * (256 - w) + s * w) >> 8 in
+// 16-bit lanes; ad = 0 and as = 255 take the source. The two table values are computed by
+// the rules the tables were built with, exactly: the result alpha
+// A = as + (ad * (255 - as) + 127) / 255, the division by 255 as (y + 1 + (y >> 8)) >> 8;
+// the weight (512 * as + A) / (2 * A), at most 255 and 0 for A = 0, as a single-precision
+// quotient: numerator and denominator are exact, the quotient is correctly rounded, and a
+// quotient that is no whole number lies at least 1/510 below the next one, so truncation
+// gives the integer quotient.
+BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i as) {
+  const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi32(255);
   const __m256i ad = _mm256_srli_epi32(d, 24);
-  const __m256i pair = _mm256_i32gather_epi32(reinterpret_cast<const int*>(pairs),
-                                              _mm256_or_si256(_mm256_slli_epi32(as, 8), ad), 2);
-  const __m256i A = _mm256_and_si256(pair, _mm256_set1_epi32(255));
-  // The weight (byte 1 of each lane) spread over the four 16-bit channel lanes of its pixel.
-  const __m256i spreadLo = _mm256_setr_epi8(1, -1, 1, -1, 1, -1, 1, -1, 5, -1, 5, -1, 5, -1, 5, -1,
-                                            1, -1, 1, -1, 1, -1, 1, -1, 5, -1, 5, -1, 5, -1, 5, -1);
-  const __m256i spreadHi = _mm256_setr_epi8(9, -1, 9, -1, 9, -1, 9, -1, 13, -1, 13, -1, 13, -1, 13, -1,
-                                            9, -1, 9, -1, 9, -1, 9, -1, 13, -1, 13, -1, 13, -1, 13, -1);
+  const __m256i y = _mm256_add_epi32(_mm256_mullo_epi16(ad, _mm256_sub_epi32(c255, as)), _mm256_set1_epi32(127));
+  const __m256i A = _mm256_add_epi32(
+      as, _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(y, _mm256_set1_epi32(1)), _mm256_srli_epi32(y, 8)), 8));
+  const __m256 quotient = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_slli_epi32(as, 9), A)),
+                                        _mm256_cvtepi32_ps(_mm256_add_epi32(A, A)));
+  const __m256i weight = _mm256_andnot_si256(_mm256_cmpeq_epi32(A, zero),
+                                             _mm256_min_epi32(_mm256_cvttps_epi32(quotient), c255));
+  // The weight (byte 0 of each lane) spread over the four 16-bit channel lanes of its pixel.
+  const __m256i spreadLo = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1,
+                                            0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1);
+  const __m256i spreadHi = _mm256_setr_epi8(8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1,
+                                            8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1);
   const __m256i c256 = _mm256_set1_epi16(256);
   __m256i halves[2];
   for (int h = 0; h < 2; ++h) {
     const __m256i sw = h ? _mm256_unpackhi_epi8(s, zero) : _mm256_unpacklo_epi8(s, zero);
     const __m256i dw = h ? _mm256_unpackhi_epi8(d, zero) : _mm256_unpacklo_epi8(d, zero);
-    const __m256i ws = _mm256_shuffle_epi8(pair, h ? spreadHi : spreadLo);
+    const __m256i ws = _mm256_shuffle_epi8(weight, h ? spreadHi : spreadLo);
     const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(dw, _mm256_sub_epi16(c256, ws)), _mm256_mullo_epi16(sw, ws));
     halves[h] = _mm256_srli_epi16(sum, 8);
   }
   const __m256i blended = _mm256_or_si256(_mm256_andnot_si256(alphaMask8(), _mm256_packus_epi16(halves[0], halves[1])),
                                           _mm256_slli_epi32(A, 24));
   const __m256i take = _mm256_andnot_si256(
-      _mm256_cmpeq_epi32(as, zero),
-      _mm256_or_si256(_mm256_cmpeq_epi32(ad, zero), _mm256_cmpeq_epi32(as, _mm256_set1_epi32(255))));
+      _mm256_cmpeq_epi32(as, zero), _mm256_or_si256(_mm256_cmpeq_epi32(ad, zero), _mm256_cmpeq_epi32(as, c255)));
   const __m256i source = _mm256_or_si256(_mm256_andnot_si256(alphaMask8(), s), _mm256_slli_epi32(as, 24));
   return _mm256_blendv_epi8(blended, source, take);
 }
 
 // Mode 1 over whole groups of eight; returns the count of pixels done.
-BLEND_AVX2 int32_t normalRow8(uint32_t* to, const uint32_t* from, int32_t n, bool full, uint32_t opacity,
-                              const ops::BlendTables& t) {
+BLEND_AVX2 int32_t normalRow8(uint32_t* to, const uint32_t* from, int32_t n, bool full, uint32_t opacity) {
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
@@ -206,7 +215,7 @@ BLEND_AVX2 int32_t normalRow8(uint32_t* to, const uint32_t* from, int32_t n, boo
     if (kinds == 0xFFFFFFFFu) {
       out = normalOverOpaque8(s, d, full, opacity);
     } else {
-      out = normalOverTranslucent8(s, d, sourceAlpha8(s, full, opacity), t.overPair);
+      out = normalOverTranslucent8(s, d, sourceAlpha8(s, full, opacity));
       if (kinds != 0) out = _mm256_blendv_epi8(out, normalOverOpaque8(s, d, full, opacity), opaque);
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), out);
@@ -284,7 +293,7 @@ int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opa
 #ifdef BLEND_HAVE_AVX2
     if (fourAtATime && useAvx2()) {
       if constexpr (Mode::kNormal)
-        i = normalRow8(to, from, n, full, opacity, mode.t);
+        i = normalRow8(to, from, n, full, opacity);
       else
         i = separableRow8(to, from, n, full, opacity, mode.t, mode.table);
     }

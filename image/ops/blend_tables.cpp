@@ -142,10 +142,6 @@ void build(BlendTables& t) {
       const int w = (A == 0 || as > A) ? 0 : (512 * as + A) / (2 * A);
       t.overWeight[A * 256 + as] = uint8_t(w > 255 ? 255 : w);
     }
-  for (int i = 0; i < 65536; ++i) {
-    const int A = t.overAlpha[i], as = i >> 8;
-    t.overPair[i] = uint16_t(A | t.overWeight[A * 256 + as] << 8);
-  }
 }
 
 }  // namespace

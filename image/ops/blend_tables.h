@@ -11,9 +11,6 @@ struct BlendTables {
   uint8_t coverage[65536];                 // [a * 256 + b]
   uint8_t destWeight[65536];               // [as * 256 + ad]
   int32_t reciprocal[256];                 // [A]
-  // Mode 1's two walks in one: overAlpha[i] | overWeight[overAlpha[i] * 256 + as] << 8,
-  // for the vector forms (one gathered load per pixel instead of two dependent ones).
-  uint16_t overPair[65536];                // [as * 256 + ad]
   uint8_t overAlpha[65536];                // [as * 256 + ad]
   uint8_t overWeight[65536];               // [A * 256 + as]
 };

@@ -146,6 +146,27 @@ TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
   ops::blendAllowWideForms(true);
 }
 
+// Every pair of source and destination alpha through the row forms, bit for bit the
+// one-pixel path (the vector forms compute some table values by the tables' own rules).
+TEST(ImageBlend, EveryAlphaPairEqualsPixelByPixel) {
+  std::mt19937 rng(31);
+  auto byAlpha = [&](uint32_t a) { return (uint32_t(rng()) & 0xFFFFFFu) | a << 24; };
+  Owned src(makeImage(256, 256, [&](int32_t x, int32_t) { return byAlpha(uint32_t(x)); }));
+  Owned one(solidImage(1, 1, 0)), sp(solidImage(1, 1, 0));
+  for (int mode : {1, 4, 14})
+    for (uint32_t opacity : {256u, 77u}) {
+      Owned dst(makeImage(256, 256, [&](int32_t, int32_t y) { return byAlpha(uint32_t(y)); }));
+      const std::string before = pixelsOf(dst.get());
+      ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
+      for (int i = 0; i < dst->pixelCount; ++i) {
+        one->pixels[0] = reinterpret_cast<const uint32_t*>(before.data())[i];
+        sp->pixels[0] = src->pixels[i];
+        ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
+        ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " opacity " << opacity << " pixel " << i;
+      }
+    }
+}
+
 TEST(ImageBlend, ModeTableNamesAndSharedMode) {
   for (int mode = 0; mode < kBlendModeCount; ++mode) {
     EXPECT_EQ(kBlendModes[mode].mode, mode);
