@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "image/resize.h"
+#include "launcher/dpi_scale.h"
 #include "launcher/error_box.h"
 #include "pack/packed_data_file.h"
 
@@ -26,4 +28,18 @@ void copyPictureToBitmap(const Image* picture, uint8_t* bits, int bitmapWidth, i
   for (int y = 0; y < height; ++y)
     std::memcpy(bits + std::size_t(y) * bitmapWidth * 4, picture->pixels + std::size_t(y) * picture->width,
                 std::size_t(width) * 4);
+}
+
+void drawPictureAtScale(const Image* original, double sx, double sy, uint8_t* bits, int bitmapWidth,
+                        int bitmapHeight) {
+  if (!original) return;
+  // Mode 2's size is scaleBy's; an unchanged size would only copy the pixels once more.
+  if (scaleBy(original->width, sx) == original->width && scaleBy(original->height, sy) == original->height) {
+    copyPictureToBitmap(original, bits, bitmapWidth, bitmapHeight);
+    return;
+  }
+  Image* scaled = nullptr;
+  const bool resized = ImageResize(&scaled, original, sx, sy, kResizeFactor, kFilterBilinear, kFilterBilinear) == 1;
+  copyPictureToBitmap(resized ? scaled : original, bits, bitmapWidth, bitmapHeight);
+  ImageDestroy(&scaled);
 }

@@ -14,3 +14,7 @@ WindowOrigin centreOnMonitor(const ScreenRect& monitor, WindowSize outer) {
   return {monitor.left + halfFloor(monitor.right - monitor.left - outer.width),
           monitor.top + halfFloor(monitor.bottom - monitor.top - outer.height)};
 }
+
+WindowSize outerForClient(WindowSize outer, WindowSize client, WindowSize wantedClient) {
+  return {wantedClient.width + (outer.width - client.width), wantedClient.height + (outer.height - client.height)};
+}
