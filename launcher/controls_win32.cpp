@@ -90,9 +90,14 @@ void addButtonFromRow(const LayoutRow& row) {
 
 namespace {
 
-// A DIB section of the panel's size at the current scale, filled white, selected into
-// memoryDC in place of the one before, which is deleted.
-void makePanelBitmap(ImagePanel& slot, HDC windowDC) {
+void fillPanelWhite(uint8_t* bits, int width, int height) {
+  if (bits && width > 0 && height > 0) std::memset(bits, 0xFF, std::size_t(height) * std::size_t(width) * 4);
+}
+
+// A DIB section of the panel's size at the current scale, selected into memoryDC in place
+// of the one before, which is deleted. Filled white when asked (at creation; a DPI change
+// fills it only where the picture doesn't cover it).
+void makePanelBitmap(ImagePanel& slot, HDC windowDC, bool fillWhite) {
   const int deviceWidth = scaleX(slot.logicalWidth), deviceHeight = scaleY(slot.logicalHeight);
   BITMAPINFO info;
   std::memset(&info, 0, sizeof info);
@@ -106,17 +111,16 @@ void makePanelBitmap(ImagePanel& slot, HDC windowDC) {
   const HBITMAP bitmap = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   slot.bits = nullptr;  // nothing is drawn into a bitmap of another size
   if (!bitmap) return;  // a bitmap from before stays shown as it is
-  if (deviceWidth > 0 && deviceHeight > 0)
-    std::memset(bits, 0xFF, std::size_t(deviceHeight) * std::size_t(deviceWidth) * 4);
+  if (fillWhite) fillPanelWhite(static_cast<uint8_t*>(bits), deviceWidth, deviceHeight);
   if (slot.memoryDC) SelectObject(slot.memoryDC, bitmap);
   if (slot.bitmap) DeleteObject(slot.bitmap);  // the new one has taken its place in memoryDC
   slot.bitmap = bitmap;
   slot.bits = static_cast<uint8_t*>(bits);
 }
 
-void drawPanelPicture(ImagePanel& slot) {
-  drawPictureAtScale(slot.original, dpiScaleX, dpiScaleY, slot.bits, scaleX(slot.logicalWidth),
-                     scaleY(slot.logicalHeight));
+bool drawPanelPicture(ImagePanel& slot) {
+  return drawPictureAtScale(slot.original, dpiScaleX, dpiScaleY, slot.bits, scaleX(slot.logicalWidth),
+                            scaleY(slot.logicalHeight));
 }
 
 }  // namespace
@@ -138,7 +142,7 @@ void createPanel(ImagePanel& slot, HWND parent, int x, int y, int width, int hei
   slot.logicalX = x, slot.logicalY = y;
   slot.logicalWidth = width;
   slot.logicalHeight = height;
-  makePanelBitmap(slot, windowDC);
+  makePanelBitmap(slot, windowDC, true);
   ReleaseDC(slot.window, windowDC);
 }
 
@@ -179,7 +183,8 @@ bool addPanelFromRow(const LayoutRow& row) {
 }
 
 void relayoutControls() {
-  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  // The caller repaints the whole window afterwards: no copying or painting per move.
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW;
   for (ButtonControl& slot : buttonTable) {
     if (!slot.window) continue;
     const DeviceRect r = scaledRect(slot.x, slot.y, slot.width, slot.height);
@@ -192,8 +197,11 @@ void relayoutControls() {
     SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
     SendMessageA(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
     HDC windowDC = GetDC(slot.window);
-    makePanelBitmap(slot, windowDC);
+    makePanelBitmap(slot, windowDC, false);
     ReleaseDC(slot.window, windowDC);
-    drawPanelPicture(slot);
+    if (!drawPanelPicture(slot)) {  // the picture leaves part of the bitmap: white below it
+      fillPanelWhite(slot.bits, scaleX(slot.logicalWidth), scaleY(slot.logicalHeight));
+      drawPanelPicture(slot);
+    }
   }
 }

@@ -41,7 +41,7 @@ void followDpiChange(WPARAM dpiWord, const RECT* suggested) {
   }
   relayoutControls();
   if (previousFont && previousFont != uiFont) DeleteObject(previousFont);
-  if (!IsIconic(mainWindow)) {
+  if (!IsIconic(mainWindow)) {  // the system moves no minimised window between monitors
     RECT now = {0, 0, 0, 0};
     GetWindowRect(mainWindow, &now);
     const int x = suggested ? suggested->left : now.left, y = suggested ? suggested->top : now.top;
@@ -49,7 +49,7 @@ void followDpiChange(WPARAM dpiWord, const RECT* suggested) {
     GetClientRect(mainWindow, &client);
     WindowSize outer = outerForClient({now.right - now.left, now.bottom - now.top}, {client.right, client.bottom},
                                       {clientWidth, clientHeight});
-    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;  // all repainted below
     SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
     if (correctedOuterSize(outer)) SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
   }

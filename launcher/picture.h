@@ -18,6 +18,7 @@ void copyPictureToBitmap(const Image* picture, uint8_t* bits, int bitmapWidth, i
 // The picture as a panel shows it at the scales sx, sy, into that panel's bitmap: resized
 // from original with the bilinear filter both ways, or original itself when the scales
 // keep its size or the resize fails (then it is cut to the bitmap). original is not changed,
-// so a DPI change can draw it again at the new scale.
-void drawPictureAtScale(const Image* original, double sx, double sy, uint8_t* bits, int bitmapWidth,
+// so a DPI change can draw it again at the new scale. True when the picture drawn had the
+// bitmap's size, so that every pixel of the bitmap was written.
+bool drawPictureAtScale(const Image* original, double sx, double sy, uint8_t* bits, int bitmapWidth,
                         int bitmapHeight);
