@@ -30,7 +30,7 @@ if [ "$actual" != "$(printf '%s\n' "$expected" | sed "s|^|$top/|" | sort)" ]; th
   problems=1
 fi
 for exe in Launcher.exe:gui demo/Launcher.exe:gui demo/game/game.exe:gui launcherdat.exe:console imagetool.exe:console; do
-  bash "$here/check-pe.sh" "$out/$top/${exe%:*}" "$arch" "${exe#*:}" || problems=1
+  LC_ALL=C bash "$here/check-pe.sh" "$out/$top/${exe%:*}" "$arch" "${exe#*:}" || problems=1
 done
 cmp -s "$out/$top/Launcher.exe" "$out/$top/demo/Launcher.exe" || { echo "demo/Launcher.exe is not Launcher.exe"; problems=1; }
 grep -q 'ゲーム制作者' "$out/$top/guide-ja.html" || { echo "guide-ja.html is not the Japanese guide"; problems=1; }
