@@ -6,6 +6,8 @@
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
 
+using namespace limg;
+
 int runInfo(const Args& args) {
   if (args.empty()) return fail("info: no file given (usage: imagetool info FILE...)");
   int status = 0;

@@ -7,6 +7,8 @@
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
 
+using namespace limg;
+
 namespace {
 
 // Owns one decoded picture for the length of a command.

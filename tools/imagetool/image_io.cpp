@@ -13,6 +13,8 @@
 #include <windows.h>
 #endif
 
+using namespace limg;
+
 namespace {
 
 constexpr int32_t kAllDepths[] = {8, 24, 32, 0};

@@ -6,6 +6,8 @@
 
 #include "tools/imagetool/image_io.h"
 
+using namespace limg;
+
 bool writePam(const Image& image, const std::string& path, std::string* error) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {

@@ -20,6 +20,8 @@
 #include "tools/launcherdat/dat_writer.h"
 #include "tools/launcherdat/layout_report.h"
 
+using namespace limg;
+
 namespace fs = std::filesystem;
 
 namespace {
