@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace limg {
+
 namespace {
 std::atomic<ImageFileOpener> fileOpener{nullptr};
 }  // namespace
@@ -12,3 +14,5 @@ std::FILE* ImageOpenFile(const char* path, const char* mode) {
   const ImageFileOpener opener = fileOpener.load();
   return opener ? opener(path, mode) : std::fopen(path, mode);
 }
+
+}  // namespace limg

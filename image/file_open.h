@@ -4,8 +4,12 @@
 // Windows sets one that opens them by their wide name. Set it before any writer runs.
 #include <cstdio>
 
+namespace limg {
+
 using ImageFileOpener = std::FILE* (*)(const char* path, const char* mode);
 
 // Null brings back std::fopen.
 void ImageSetFileOpener(ImageFileOpener opener);
 std::FILE* ImageOpenFile(const char* path, const char* mode);
+
+}  // namespace limg

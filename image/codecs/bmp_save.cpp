@@ -8,6 +8,8 @@
 #include "image/codecs/grey_level.h"
 #include "image/file_open.h"
 
+namespace limg {
+
 namespace {
 
 constexpr uint32_t kHeadersSize = 14 + 40;
@@ -121,3 +123,5 @@ int BmpSave(const char* path, const Image* image, int32_t bitDepth) {
   }
   return 1;
 }
+
+}  // namespace limg

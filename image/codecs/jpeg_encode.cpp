@@ -12,6 +12,8 @@
 #include "image/codecs/png.h"
 #include "image/file_open.h"
 
+namespace limg {
+
 namespace {
 
 constexpr size_t kPositionPayload = 256;
@@ -288,3 +290,5 @@ int JpegSave(const char* path, Image* image, int32_t bitDepth, int32_t quality, 
   std::fclose(file);
   return 1;
 }
+
+}  // namespace limg

@@ -27,7 +27,7 @@ bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "h
 
 int imagetoolMain(int argc, char** argv) {
   // The library's writers take the same UTF-8 paths as the rest of the tool.
-  ImageSetFileOpener([](const char* path, const char* mode) { return openFileUtf8(path, mode); });
+  limg::ImageSetFileOpener([](const char* path, const char* mode) { return openFileUtf8(path, mode); });
   if (argc < 2) {
     printHelp();
     return 1;

@@ -6,6 +6,8 @@
 
 #include "image/file_open.h"
 
+namespace limg {
+
 namespace {
 
 constexpr const char* kErrorTexts[] = {
@@ -328,3 +330,5 @@ bool TgaStreamWriteImage(TgaStream* stream, uint8_t* data, unsigned flags) {
   }
   return TgaStreamWriteHeader(stream);
 }
+
+}  // namespace limg

@@ -17,6 +17,8 @@
 #include "image/image.h"
 #include "tests/tools/imagetool/tool_command.h"
 
+using namespace limg;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -14,6 +14,8 @@
 #include "image/ops/ops.h"
 #include "tests/tools/imagetool/tool_command.h"
 
+using namespace limg;
+
 namespace {
 
 struct Dir {

@@ -14,6 +14,8 @@
 #include "image/resize.h"
 #include "tests/tools/imagetool/tool_command.h"
 
+using namespace limg;
+
 namespace {
 
 // A scratch folder per test program run.
