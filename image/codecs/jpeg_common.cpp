@@ -42,6 +42,8 @@ bool jpegFrameFitsData(const uint8_t* data, int32_t size, int32_t* width, int32_
   uint32_t maxH = 1, maxV = 1;
   for (uint32_t c = 0; c < components; ++c) {
     const uint8_t sampling = frame[11 + 3 * c];
+    // libjpeg takes factors 1-4; a 0 would also count no blocks at all.
+    if ((sampling >> 4) < 1 || (sampling >> 4) > 4 || (sampling & 15) < 1 || (sampling & 15) > 4) return false;
     maxH = std::max<uint32_t>(maxH, sampling >> 4);
     maxV = std::max<uint32_t>(maxV, sampling & 15);
   }
