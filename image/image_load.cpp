@@ -9,6 +9,8 @@
 #include "image/image.h"
 #include "image/tlg/tlg.h"
 
+namespace limg {
+
 namespace {
 
 using Loader = Image* (*)(const uint8_t* data, int32_t size);
@@ -65,3 +67,5 @@ Image* ImageLoadFromMemory(const uint8_t* data, int32_t size) {
   }
   return nullptr;
 }
+
+}  // namespace limg

@@ -15,6 +15,8 @@
 #include "tools/imagetool/tool.h"
 
 
+using namespace limg;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,8 @@
 #include "tools/imagetool/parallel.h"
 #include "tools/imagetool/tool.h"
 
+using namespace limg;
+
 namespace {
 
 struct ConvertOptions {

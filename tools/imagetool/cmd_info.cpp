@@ -7,6 +7,8 @@
 #include "tools/imagetool/tool.h"
 #include "tools/common/console.h"
 
+using namespace limg;
+
 int runInfo(const Args& args) {
   if (args.empty()) return fail("info: no file given (usage: imagetool info FILE...)");
   int status = 0;

@@ -8,6 +8,8 @@
 #include "tools/imagetool/tool.h"
 #include "tools/common/console.h"
 
+using namespace limg;
+
 namespace {
 
 // Owns one decoded picture for the length of a command.

@@ -11,6 +11,8 @@
 #include "tools/common/files.h"
 
 
+using namespace limg;
+
 namespace {
 
 constexpr int32_t kAllDepths[] = {8, 24, 32, 0};

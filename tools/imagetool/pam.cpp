@@ -7,6 +7,8 @@
 #include "tools/common/files.h"
 #include "tools/imagetool/image_io.h"
 
+using namespace limg;
+
 bool writePam(const Image& image, const std::string& path, std::string* error) {
   std::FILE* f = openFileUtf8(path.c_str(), "wb");
   if (!f) {

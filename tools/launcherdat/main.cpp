@@ -27,6 +27,8 @@
 #include <windows.h>
 #endif
 
+using namespace limg;
+
 namespace fs = std::filesystem;
 
 namespace {
