@@ -20,6 +20,8 @@
 #include "tests/pack/dat_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace limg;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
