@@ -226,6 +226,8 @@ case "$case" in
     "$native" create "$work/$case-linux.dat" "$src"
     expect_same_file "dropped folder packed as the Linux tool packs it" "$app/Launcher.dat" "$work/$case-linux.dat"
     expect_eq "drop ran check" "$(grep -c 'No problems found' "$out_file")" 1
+    win_run "$LAUNCHERDAT_EXE" "C:\\e2e\\$case\\Launcher.dat"
+    expect_eq "a dropped Launcher.dat is checked" "$?:$(grep -c 'No problems found' "$out_file")" 0:1
     start
     read_window
     check_window 320 200
