@@ -23,6 +23,8 @@
 #include "pack/packed_data_file.h"
 #include "tools/launcherdat/dat_writer.h"
 
+using namespace limg;
+
 namespace {
 
 constexpr int kPictures = 8, kWidth = 1280, kHeight = 720;

@@ -3,11 +3,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "image/reduce_area_average.h"
 #include "image/resize_filters.h"
 #include "image/resize_kernels.h"
+
+namespace limg {
 
 namespace {
 
@@ -93,13 +96,22 @@ int ImageResize(Image** target, const Image* source, double a, double b, int mod
 
   const bool enlarging = w < W || h < H;
   const int filter = enlarging ? enlargeFilter : shrinkFilter;
-  if (W == w && H == h) {
-    if (out != source) std::memcpy(out->pixels, source->pixels, std::size_t(source->pixelCount) * 4);
-  } else if (filter >= 0 && filter < kFilterCount) {
-    (enlarging ? kEnlargeFilters : kShrinkFilters)[filter](out, source);
-  } else {
-    // Not a filter number; the target is still filled rather than left undefined.
-    ResizeNearest(out, source);
+  try {
+    if (W == w && H == h) {
+      if (out != source) std::memcpy(out->pixels, source->pixels, std::size_t(source->pixelCount) * 4);
+    } else if (filter >= 0 && filter < kFilterCount) {
+      (enlarging ? kEnlargeFilters : kShrinkFilters)[filter](out, source);
+    } else {
+      // Not a filter number; the target is still filled rather than left undefined.
+      ResizeNearest(out, source);
+    }
+  } catch (const std::bad_alloc&) {
+    // A filter's working rows could not be had: the same failure as the target's.
+    if (!reuse) ImageDestroy(&out);
+    if (!reuse && held == source) ImageDestroy(&held);
+    *target = reuse ? out : nullptr;
+    std::printf("-RES: メモリを確保出来ませんでした\n");
+    return 0;
   }
   if (!reuse && held == source) ImageDestroy(&held);
   *target = out;
@@ -278,3 +290,5 @@ void ResizeBilinear(Image* target, const Image* source) {
     kernels.vertical(rowTop, rowBottom, t.frac, target->pixels + std::size_t(j) * std::size_t(W), std::size_t(W));
   }
 }
+
+}  // namespace limg

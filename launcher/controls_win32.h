@@ -32,7 +32,7 @@ struct ImagePanel {
   HDC memoryDC = nullptr;
   HBITMAP bitmap = nullptr;
   uint8_t* bits = nullptr;
-  Image* original = nullptr;  // the decoded picture, drawn again when the DPI changes
+  limg::Image* original = nullptr;  // the decoded picture, drawn again when the DPI changes
   ImagePanel();
   ~ImagePanel();
   ImagePanel(const ImagePanel&) = delete;

@@ -4,6 +4,10 @@
 #include <memory>
 #include <new>
 
+#include "image/file_open.h"
+
+namespace limg {
+
 namespace {
 
 constexpr const char* kErrorTexts[] = {
@@ -159,7 +163,7 @@ uint32_t TgaPixelDataOffset(const TgaHeader& h) {
 
 bool TgaStreamOpenFile(TgaStream* stream, const char* path, const char* mode) {
   *stream = TgaStream();
-  stream->file = std::fopen(path, mode);
+  stream->file = ImageOpenFile(path, mode);
   if (!stream->file) return TGA_FAIL(stream, kTgaOpenFailed);
   return true;
 }
@@ -326,3 +330,5 @@ bool TgaStreamWriteImage(TgaStream* stream, uint8_t* data, unsigned flags) {
   }
   return TgaStreamWriteHeader(stream);
 }
+
+}  // namespace limg
