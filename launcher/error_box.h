@@ -1,15 +1,9 @@
 #pragma once
-// The one user-visible error channel: a topmost OK box titled "Error", centred on the
-// main window once that exists. Texts are Shift-JIS byte strings.
-#include <functional>
+// The launcher's side of the error channel: the topmost OK box titled "Error", centred on
+// the main window once that exists.
 #include <string>
 
-void ShowErrorBox(const std::string& text);
-
-// Where boxes go. The Windows program installs its message box (showMessageBoxError) at
-// start; tests capture the exact bytes. An empty sink means standard error, one line a box.
-using ErrorBoxSink = std::function<void(const std::string& text)>;
-ErrorBoxSink setErrorBoxSink(ErrorBoxSink sink);
+#include "base/error_report.h"  // ShowErrorBox, setErrorBoxSink
 
 // Outer rectangles in screen coordinates.
 struct ScreenRect {

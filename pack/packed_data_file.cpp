@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "base/error_report.h"
+#include "base/number_text.h"
 #include "image/aligned_alloc.h"
-#include "launcher/error_box.h"
-#include "launcher/numbers.h"
 #include "pack/name_key.h"
 #include "pack/packed_format.h"
 
