@@ -1,8 +1,10 @@
 #include "launcher/error_box.h"
 
+#include "launcher/int_clamp.h"
+
 BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box) {
-  const int mainWidth = main.right - main.left, mainHeight = main.bottom - main.top;
+  const int64_t mainWidth = int64_t(main.right) - main.left, mainHeight = int64_t(main.bottom) - main.top;
   if (!(mainWidth > 320 && mainHeight > 240)) return {false, 0, 0};
-  const int boxWidth = box.right - box.left, boxHeight = box.bottom - box.top;
-  return {true, main.left + (mainWidth - boxWidth) / 2, main.top + (mainHeight - boxHeight) / 2};
+  const int64_t boxWidth = int64_t(box.right) - box.left, boxHeight = int64_t(box.bottom) - box.top;
+  return {true, clampToInt(main.left + (mainWidth - boxWidth) / 2), clampToInt(main.top + (mainHeight - boxHeight) / 2)};
 }
