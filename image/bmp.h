@@ -7,6 +7,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Decodes a whole file held in memory; a new record owned by the caller, or null.
 Image* BmpLoadFromMemory(const uint8_t* data, int32_t size);
 
@@ -21,3 +23,5 @@ void BmpProbe(const uint8_t* data, int32_t size, int32_t* width, int32_t* height
 // decoder doesn't read). Bit-field and run-length files also set bitDepth: 32 when the
 // picture has an alpha mask or pixels the runs skip (transparent black), else 24.
 int BmpDecode(Image* image, const uint8_t* data, int32_t size);
+
+}  // namespace limg

@@ -11,6 +11,8 @@
 #include "launcher/error_box.h"
 #include "launcher/picture.h"
 
+using namespace limg;
+
 ButtonControl buttonTable[kButtonSlots];
 ImagePanel panelTable[kPanelSlots];
 boost::unordered_map<uintptr_t, ButtonControl*> buttonByHandle;
