@@ -129,9 +129,13 @@ int readLayout(const uint8_t* data, int32_t size, BmpLayout* out) {
   if (l.compression == kRle8 || l.compression == kRle4) {
     // Run-length rows are stored bottom-up only. Every row ends with a 2-byte code (end of
     // line, or end of bitmap after the last), so a stream shorter than 2 bytes a row can't
-    // be the picture its header claims.
+    // be the picture its header claims. A 2-byte run gives at most 255 pixels: a stream is
+    // taken to hold at most 255 pixels a byte, those it skips included (twice what runs
+    // alone can give), so a few bytes can't claim a huge picture.
     if (l.topDown || l.pixelOffset > dataSize) return kNotBmp;
-    if ((dataSize - l.pixelOffset) / 2 < uint64_t(l.height)) return kNotBmp;
+    const uint64_t streamBytes = dataSize - l.pixelOffset;
+    if (streamBytes / 2 < uint64_t(l.height)) return kNotBmp;
+    if (uint64_t(l.width) * uint64_t(l.height) > 255 * streamBytes) return kNotBmp;
     *out = l;
     return 0;
   }

@@ -325,6 +325,8 @@ TEST(Bmp, RunLengthCodes) {
       {"an absolute run cut off", kRle8, 4, 1, {0, 4, 1, 2}, {}, 0},
       {"a delta cut off", kRle8, 4, 1, {1, 1, 0, 2}, {}, 0},
       {"fewer than 2 bytes a row", kRle8, 1, 3, {0, 1, 0, 1}, {}, 0},
+      {"255 pixels a stream byte, all skipped", kRle8, 510, 1, {0, 1}, std::vector<uint32_t>(510, T), 32},
+      {"more than 255 pixels a stream byte", kRle8, 511, 1, {0, 1}, {}, 0},
       {"top-down rows", kRle8, 1, -1, {1, 1, 0, 1}, {}, 0},
   };
   for (const Case& c : cases) {
