@@ -1,6 +1,8 @@
 // imagetool COMMAND ARGS...: see --help.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "tools/common/console.h"
@@ -46,7 +48,14 @@ int imagetoolMain(int argc, char** argv) {
         return 0;
       }
     }
-    return c->run(args);
+    // Nothing the library or a command raises ends the tool without its error line.
+    try {
+      return c->run(args);
+    } catch (const std::bad_alloc&) {
+      return fail(std::string(c->name) + ": out of memory");
+    } catch (const std::exception& e) {
+      return fail(std::string(c->name) + ": " + e.what());
+    }
   }
   return fail("unknown command \"" + name + "\" (see imagetool --help)");
 }
