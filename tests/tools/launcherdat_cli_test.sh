@@ -61,6 +61,7 @@ expect "bad command exits nonzero" bash -c "! '$tool' frobnicate 2>/dev/null"
 expect "missing folder exits nonzero" bash -c "! '$tool' create x.dat nowhere 2>/dev/null"
 expect "no partial output after failure" test ! -e x.dat
 expect "help exits 0" "$tool" create --help
+expect "--version prints the project's version" grep -qE '^launcherdat [0-9]+\.[0-9]+\.[0-9]+$' <<<"$("$tool" --version)"
 expect "bad option exits nonzero" bash -c "! '$tool' list out.dat --bogus 2>/dev/null"
 expect "list of a non-archive file works without crashing" bash -c "'$tool' list src/notes.txt >/dev/null 2>&1; test \$? -le 1"
 
