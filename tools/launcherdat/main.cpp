@@ -205,6 +205,7 @@ int create(const Args& a) {
     item.name = toResourceName(relative, raw);
     item.source = it->path();
     item.size = it->file_size(ec);
+    if (ec) return fail(a.words[1] + ": " + relative + ": can't read its size: " + ec.message());
     item.scrambled = scrambleDefault;
     for (const auto& o : a.options) {
       if (o.first == "--plain" && globMatch(o.second.c_str(), relative.c_str())) item.scrambled = false;
