@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "image/message.h"
+
 namespace limg {
 
 namespace {
@@ -16,7 +18,7 @@ constexpr const char* kErrorTexts[] = {
 // Records a failure in the stream and reports it on the standard error stream.
 bool fail(TgaStream* stream, int code, int line) {
   stream->lastError = code;
-  std::fprintf(stderr, "TgaStream:%s:%d: %s\n", "tga_stream.cpp", line, TgaErrorText(code));
+  ImageMessage(kImageMessageError, "TgaStream:%s:%d: %s\n", "tga_stream.cpp", line, TgaErrorText(code));
   return false;
 }
 #define TGA_FAIL(stream, code) fail(stream, code, __LINE__)
