@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/common/console.h"
+#include "tools/common/library_messages.h"
 #include "tools/common/version.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
@@ -24,6 +25,7 @@ bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "h
 
 
 int imagetoolMain(int argc, char** argv) {
+  installLibraryMessages();
   if (argc < 2) {
     printHelp();
     return 1;
