@@ -45,10 +45,7 @@ int runMessageLoop() {
   }
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  setErrorBoxSink(showMessageBoxError);
+int runLauncher(HINSTANCE instance, int showCommand) {
   computeDpiScale();
   if (!getModuleDirectory(moduleDirectory)) moduleDirectory[0] = '\0';
   SetCurrentDirectoryA(moduleDirectory);
@@ -66,4 +63,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const int exitCode = runMessageLoop();
   if (!packedData.index.empty()) clearIndex();
   return exitCode;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  setErrorBoxSink(showMessageBoxError);
+  return runShowingMemoryBox([&] { return runLauncher(instance, showCommand); }, 0);
 }

@@ -31,6 +31,15 @@ expect "extract by name" "$tool" extract out.dat one notes.txt
 expect "named resource is byte-identical" cmp -s one/notes.txt src/notes.txt
 expect "extract of a missing name fails" bash -c "! '$tool' extract out.dat x nope.bin 2>/dev/null"
 
+# What a drop onto the program does: a folder as the only argument is packed into Launcher.dat
+# beside it (as create would) and checked; a packed file is checked.
+# (img/bg.bin is no picture, so the check finds a problem.)
+"$tool" src </dev/null >drop.txt 2>&1
+expect "a dropped folder's check reports the problem" test $? -eq 1
+"$tool" create default.dat src
+expect "a dropped folder gives create's bytes" cmp -s Launcher.dat default.dat
+expect "a dropped folder is checked" grep -q 'row 1: picture "img/bg.bin": no decoder accepts' drop.txt
+
 expect "no-magic, no-scramble archive" "$tool" create plain.dat src --no-magic --no-scramble
 expect "plain archive has no magic" test "$(head -c 4 plain.dat)" != "ACV1"
 expect "plain archive extracts" "$tool" extract plain.dat ex2 img/bg.bin
@@ -44,6 +53,9 @@ status=$?
 expect "check fails on problems" test "$status" -ne 0
 expect "check reports the row of 80px" grep -q ':2: row 1: x "80px" is read as 8250' <<<"$out"
 expect "check reports the unsupported kind" grep -q 'row 2: unsupported row kind "what"' <<<"$out"
+out=$("$tool" bad.dat </dev/null)
+expect "a dropped packed file is checked" test $? -ne 0
+expect "the dropped file's problems are shown" grep -q ':2: row 1: x "80px" is read as 8250' <<<"$out"
 
 expect "bad command exits nonzero" bash -c "! '$tool' frobnicate 2>/dev/null"
 expect "missing folder exits nonzero" bash -c "! '$tool' create x.dat nowhere 2>/dev/null"
