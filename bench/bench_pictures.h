@@ -64,10 +64,10 @@ inline std::vector<Picture> loadPictures(const std::vector<std::string>& folders
   for (const auto& path : files) {
     std::ifstream in(path, std::ios::binary);
     const Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Image* image = ImageLoadFromMemory(data.data(), int32_t(data.size()));
+    limg::Image* image = limg::ImageLoadFromMemory(data.data(), int32_t(data.size()));
     if (!image || !image->pixels || image->width <= 0) {
       std::fprintf(stderr, "skipped %s: not decoded\n", path.c_str());
-      ImageDestroy(&image);
+      limg::ImageDestroy(&image);
       continue;
     }
     Picture pic;
@@ -76,7 +76,7 @@ inline std::vector<Picture> loadPictures(const std::vector<std::string>& folders
     pic.width = image->width;
     pic.height = image->height;
     pic.pixels.assign(image->pixels, image->pixels + image->pixelCount);
-    ImageDestroy(&image);
+    limg::ImageDestroy(&image);
     pic.alpha = std::any_of(pic.pixels.begin(), pic.pixels.end(), [](uint32_t v) { return v >> 24 != 255; });
     out.push_back(std::move(pic));
   }

@@ -16,6 +16,8 @@
 #include "image/tlg/tlg_decode.h"
 #include "image/tlg/tlg_encode.h"
 
+using namespace limg;
+
 using benchpics::Bytes;
 using benchpics::Picture;
 

@@ -10,6 +10,8 @@
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
+using namespace limg;
+
 namespace {
 
 struct Reader {

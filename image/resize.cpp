@@ -3,11 +3,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
+#include "image/message.h"
 #include "image/reduce_area_average.h"
 #include "image/resize_filters.h"
 #include "image/resize_kernels.h"
+
+namespace limg {
 
 namespace {
 
@@ -65,11 +69,11 @@ void ResizeTargetSize(int32_t w, int32_t h, double a, double b, int mode, int32_
 int ImageResize(Image** target, const Image* source, double a, double b, int mode, int shrinkFilter,
                 int enlargeFilter) {
   if (!source || !source->pixels) {
-    std::printf("-RES: 画像データを読み込めませんでした\n");
+    ImageMessage(kImageMessageOut, "-RES: 画像データを読み込めませんでした\n");
     return 0;
   }
   if (a < 1 && b < 1) {
-    std::printf("-RES: 幅値の設定が無効です\n");
+    ImageMessage(kImageMessageOut, "-RES: 幅値の設定が無効です\n");
     return 0;
   }
   const int32_t w = source->width, h = source->height;
@@ -86,20 +90,29 @@ int ImageResize(Image** target, const Image* source, double a, double b, int mod
     out = ImageCreate(W, H, source->bitDepth);
     if (!out) {
       if (held == source) ImageDestroy(&held);
-      std::printf("-RES: メモリを確保出来ませんでした\n");
+      ImageMessage(kImageMessageOut, "-RES: メモリを確保出来ませんでした\n");
       return 0;
     }
   }
 
   const bool enlarging = w < W || h < H;
   const int filter = enlarging ? enlargeFilter : shrinkFilter;
-  if (W == w && H == h) {
-    if (out != source) std::memcpy(out->pixels, source->pixels, std::size_t(source->pixelCount) * 4);
-  } else if (filter >= 0 && filter < kFilterCount) {
-    (enlarging ? kEnlargeFilters : kShrinkFilters)[filter](out, source);
-  } else {
-    // Not a filter number; the target is still filled rather than left undefined.
-    ResizeNearest(out, source);
+  try {
+    if (W == w && H == h) {
+      if (out != source) std::memcpy(out->pixels, source->pixels, std::size_t(source->pixelCount) * 4);
+    } else if (filter >= 0 && filter < kFilterCount) {
+      (enlarging ? kEnlargeFilters : kShrinkFilters)[filter](out, source);
+    } else {
+      // Not a filter number; the target is still filled rather than left undefined.
+      ResizeNearest(out, source);
+    }
+  } catch (const std::bad_alloc&) {
+    // A filter's working rows could not be had: the same failure as the target's.
+    if (!reuse) ImageDestroy(&out);
+    if (!reuse && held == source) ImageDestroy(&held);
+    *target = reuse ? out : nullptr;
+    ImageMessage(kImageMessageOut, "-RES: メモリを確保出来ませんでした\n");
+    return 0;
   }
   if (!reuse && held == source) ImageDestroy(&held);
   *target = out;
@@ -278,3 +291,5 @@ void ResizeBilinear(Image* target, const Image* source) {
     kernels.vertical(rowTop, rowBottom, t.frac, target->pixels + std::size_t(j) * std::size_t(W), std::size_t(W));
   }
 }
+
+}  // namespace limg

@@ -1,15 +1,26 @@
 #pragma once
-// The one user-visible error channel: a topmost OK box titled "Error", centred on the
-// main window once that exists. Texts are Shift-JIS byte strings.
-#include <functional>
+// The launcher's side of the error channel: the topmost OK box titled "Error", centred on
+// the main window once that exists.
 #include <string>
 
-void ShowErrorBox(const std::string& text);
+#include "base/error_report.h"  // ShowErrorBox, setErrorBoxSink
 
-// Where boxes go. The Windows program installs its message box (showMessageBoxError) at
-// start; tests capture the exact bytes. An empty sink means standard error, one line a box.
-using ErrorBoxSink = std::function<void(const std::string& text)>;
-ErrorBoxSink setErrorBoxSink(ErrorBoxSink sink);
+// The box for memory that ran out where no reader reports it itself:
+// "メモリを確保出来ませんでした". Never raises.
+void ShowOutOfMemoryBox() noexcept;
+
+// Runs step() and returns its result. An exception it raises (std::bad_alloc, or any other
+// from the standard library) ends there: the memory box is shown and fallback returned, so
+// nothing unwinds through the system's frames or out of the program's entry.
+template <class Step, class Result>
+Result runShowingMemoryBox(Step&& step, Result fallback) noexcept {
+  try {
+    return step();
+  } catch (...) {
+    ShowOutOfMemoryBox();
+    return fallback;
+  }
+}
 
 // Outer rectangles in screen coordinates.
 struct ScreenRect {

@@ -6,6 +6,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Decodes a whole file held in memory; a new record owned by the caller, or null.
 Image* JpegLoadFromMemory(const uint8_t* data, int32_t size);
 
@@ -33,8 +35,13 @@ enum : int32_t {
 int JpegEncode(Image* image, int32_t bitDepth, int32_t quality, int32_t flags, uint8_t** buffer,
                uint32_t* size);
 
-// JpegEncode to the file path ("wb"); 1 or 0.
+// JpegEncode to the file path ("wb"); 1, or 0 when the image is null, the encoder fails or
+// the file can't be written whole (a partly written file is removed).
 int JpegSave(const char* path, Image* image, int32_t bitDepth, int32_t quality, int32_t flags);
+
+// JpegSave's file made in memory: 1 with the bytes in *out (free with ImageBytesFree), or 0
+// with the same messages and *out untouched.
+int JpegSaveToMemory(Image* image, int32_t bitDepth, int32_t quality, int32_t flags, ImageBytes* out);
 
 // The alpha plane named by the file's first APP2 segment ("ALP"), width x height bytes,
 // or null when there is none or it can't be read at that size.
@@ -60,3 +67,5 @@ int JpegEncodeAlphaPlane(const Image* image, int32_t quality, int32_t flags, uin
 // zlib compress2 of image's alpha bytes at level into buffer; *size is its room on entry
 // and the coded length on success. 1 on zlib success, else 0.
 int ZlibEncodeAlphaPlane(const Image* image, int32_t level, uint8_t* buffer, uint32_t* size);
+
+}  // namespace limg

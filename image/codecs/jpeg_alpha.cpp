@@ -10,6 +10,8 @@
 #include "image/codecs/jpeg_internal.h"
 #include "image/codecs/png.h"
 
+namespace limg {
+
 namespace {
 
 constexpr uint32_t kFirstSegmentRoom = 0xFFF5;  // 65535 - 2 length bytes - 8 header bytes
@@ -177,7 +179,8 @@ uint8_t* JpegFindAlphaPlane(const uint8_t* data, int32_t size, int32_t width, in
 
 uint8_t* JpegDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width, int32_t* height,
                              int32_t expectWidth, int32_t expectHeight) {
-  if (!data || size <= 0) return nullptr;
+  int32_t frameWidth = 0, frameHeight = 0;
+  if (!data || !jpegFrameFitsData(data, size, &frameWidth, &frameHeight)) return nullptr;
   GreyReadJob job{};
   if (!decodeGreyScanlines(&job, data, size, expectWidth, expectHeight)) {
     alignedFree(job.plane);
@@ -190,6 +193,8 @@ uint8_t* JpegDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width, 
 
 uint8_t* ZlibDecodePlane(const uint8_t* data, int32_t size, int32_t n) {
   if (!data || size <= 0 || n <= 0) return nullptr;
+  // Deflate gives at most 1032 bytes for one: fewer bytes can't be the plane.
+  if (uint64_t(n) > (uint64_t(size) + 1) * 1032) return nullptr;
   const size_t capacity = size_t(n) + size_t(n) / 8 + 12;
   AlignedPtr<uint8_t> plane = makeAligned<uint8_t>(capacity);
   if (!plane) return nullptr;
@@ -223,3 +228,5 @@ int ZlibEncodeAlphaPlane(const Image* image, int32_t level, uint8_t* buffer, uin
   *size = uint32_t(length);
   return 1;
 }
+
+}  // namespace limg

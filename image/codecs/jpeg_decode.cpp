@@ -7,6 +7,8 @@
 #include "image/codecs/jpeg.h"
 #include "image/codecs/jpeg_internal.h"
 
+namespace limg {
+
 namespace {
 
 struct JpegReadJob {
@@ -99,11 +101,7 @@ int decodeScanlines(JpegReadJob* job, Image* image, const uint8_t* data, int32_t
 }  // namespace
 
 void JpegProbe(const uint8_t* data, int32_t size, int32_t* width, int32_t* height) {
-  *width = *height = 0;
-  const int32_t at = jpegFindMarker(data, size, 0xC0, 0xC3);
-  if (at < 0 || int64_t(at) + 8 >= size) return;
-  *height = int32_t(data[at + 5]) << 8 | data[at + 6];
-  *width = int32_t(data[at + 7]) << 8 | data[at + 8];
+  jpegFrameFitsData(data, size, width, height);
 }
 
 int JpegDecode(Image* image, const uint8_t* data, int32_t size) {
@@ -131,3 +129,5 @@ Image* JpegLoadFromMemory(const uint8_t* data, int32_t size) {
   if (JpegDecode(image, data, size) != 0) ImageDestroy(&image);
   return image;
 }
+
+}  // namespace limg

@@ -9,10 +9,18 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Marker walk: from offset 2, the index of the first 0xFF followed by a marker byte in
 // [lo, hi], or -1. Bytes other than 0xFF and fill bytes are passed one by one, other
 // marker segments stepped over by their length; every read stays inside the data.
 int32_t jpegFindMarker(const uint8_t* data, int32_t size, uint8_t lo, uint8_t hi);
+
+// The Huffman-coded frame (SOF0-SOF3) at or after offset 2: its width and height, and whether
+// the bytes from the frame header on can hold its scans. Every block of every component costs
+// at least one bit (its DC code), so fewer bytes can't be the picture; false then, or when
+// there is no such frame, before anything is allocated for it.
+bool jpegFrameFitsData(const uint8_t* data, int32_t size, int32_t* width, int32_t* height);
 
 // Error manager with a recovery point: every libjpeg error prints the library's message
 // and jumps back to the setjmp of the call that owns the object.
@@ -62,3 +70,5 @@ inline void writeLe32(uint8_t* p, uint32_t v) {
   p[2] = uint8_t(v >> 16);
   p[3] = uint8_t(v >> 24);
 }
+
+}  // namespace limg

@@ -5,6 +5,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Decodes a whole file held in memory; a new record owned by the caller, or null.
 Image* PngLoadFromMemory(const uint8_t* data, int32_t size);
 
@@ -25,8 +27,13 @@ int PngDecode(Image* image, const uint8_t* data, int32_t size);
 int PngEncode(Image* image, int32_t bitDepth, int32_t level, int32_t interlace,
               uint8_t** buffer, int32_t* size);
 
-// PngEncode to the file path ("wb"); 1 or 0.
+// PngEncode to the file path ("wb"); 1, or 0 when the image is null, the encoder fails or
+// the file can't be written whole (a partly written file is removed).
 int PngSave(const char* path, Image* image, int32_t bitDepth, int32_t level, int32_t interlace);
+
+// PngSave's file made in memory: 1 with the bytes in *out (free with ImageBytesFree), or 0
+// with the same messages and *out untouched.
+int PngSaveToMemory(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, ImageBytes* out);
 
 // Decodes an 8-bit grey, non-interlaced PNG into a 16-byte-aligned block of width x
 // height bytes (free with alignedFree), or null. The plane's size is stored through
@@ -40,3 +47,5 @@ uint8_t* PngDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width = 
 // cursor on entry and the encoded length on success; 1 or 0 (also when it doesn't fit).
 int PngEncodeAlphaPlane(const Image* image, int32_t level, int32_t interlace, uint8_t* cursor,
                         int32_t* size);
+
+}  // namespace limg

@@ -5,10 +5,19 @@
 #include <cstdint>
 #include <vector>
 
+namespace limg {
+
 // Output buffers handed to an LZSS decode routine have this many writable bytes past their
 // capacity: the fast forms copy in whole 16-byte pieces. Bytes past the decoded length are
 // left undefined.
 constexpr uint32_t kTlgLzssSlack = 32;
+
+// The fewest LZSS bytes that can decode to `outputBytes` bytes: at best a flag byte and eight
+// 3-byte matches of 273 bytes each, 25 bytes for 2184. Headers that claim more output than
+// their data can hold are refused with this before anything is allocated.
+constexpr uint64_t TlgLzssLeastInput(uint64_t outputBytes) {
+  return (outputBytes * 25 + 2183) / 2184;
+}
 
 // Decodes `inputLength` LZSS bytes into `output` over the 4096-byte `ring`, starting at ring
 // index r; returns the new r. *written receives the count of bytes produced, or
@@ -106,3 +115,5 @@ uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_t width, 
                            const uint32_t* residuals, uint32_t initialPixel, int32_t oddSkip,
                            int forward);
 #endif
+
+}  // namespace limg

@@ -74,19 +74,24 @@ read_window() {
 }
 children_of() { printf '%s\n' "$report" | grep "^child class=$1 " | sed 's/.* rect=//'; }
 
-check_window() {  # check_window CLIENT_W CLIENT_H
+check_window() {  # check_window CLIENT_W CLIENT_H [LEFT,TOP]: centred, or at LEFT,TOP
   expect_eq "window class" "$(field "$win_line" class)" Launcher
   expect_eq "window title" "$(field "$win_line" title)" "$(sjis_hex Launcher)"
   # Caption, system menu, minimise box; visible; the system adds WS_CLIPSIBLINGS to
   # every top-level window.
   expect_eq "window style" "$(field "$win_line" style)" 14CA0000
   expect_eq "client size" "$(field "$win_line" client)" "$1,$2"
-  local frame caption fx fy W H ml mt mr mb
+  local frame caption fx fy W H ml mt mr mb x y
   frame=$(field "$mon_line" frame) caption=$(field "$mon_line" caption)
   fx=${frame%,*} fy=${frame#*,}
   W=$(($1 + 2 * fx)) H=$(($2 + 2 * fy + caption))
+  if [ -n "${3:-}" ]; then
+    x=${3%,*} y=${3#*,}
+    expect_eq "outer rectangle at the suggested place" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
+    return
+  fi
   IFS=, read -r ml mt mr mb <<<"$(field "$mon_line" rect)"
-  local x=$((ml + ((mr - ml - W) >> 1))) y=$((mt + ((mb - mt - H) >> 1)))
+  x=$((ml + ((mr - ml - W) >> 1))) y=$((mt + ((mb - mt - H) >> 1)))
   expect_eq "outer rectangle centred on the monitor" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
 }
 
@@ -131,24 +136,26 @@ wait_started() { for ((i = 0; i < 100; i++)); do started && return 0; sleep 0.1;
 
 app_pictures=$work/$case-pictures
 
-case_window() {  # case_window DPI
-  local dpi=$1 s
-  s=$(python3 -c "print($dpi/96)")
-  sc() { python3 -c "print(int($1*$s+0.5))"; }
-  [ "$dpi" = 96 ] || wine_set_dpi "$dpi"
+# The window cases' program: two pictures and three buttons on a 640 x 480 client.
+window_app() {
   picture back.bmp 300 200 '#203060-#c08040'
   picture title.bmp 240 60 '#f0e0a0-#604020'
   layout "Launcher,640,480" "img,pictures/back.bmp,10,10" "img,pictures/title.bmp,330,10" \
     "btn,Start,460|150,300,game/game.exe -window,0" "btn,ソフト説明,460|150|9,340|20,manual.txt,0" "btn,Quit,460,380,,1"
   rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
   pack
-  start
-  read_window
-  check_window "$(sc 640)" "$(sc 480)"
+}
+scale_of() { python3 -c "print($1/96)"; }        # scale_of DPI
+sc() { python3 -c "print(int($2*$1/96+0.5))"; }  # sc DPI V: V in device pixels at DPI
+
+# check_controls DPI: the window_app controls as a start at DPI makes them (read_window first).
+check_controls() {
+  local d=$1 s
+  s=$(scale_of "$d")
   expect_eq "panels" "$(children_of Static | tr '\n' ' ')" \
-    "$(sc 10),$(sc 10),$(($(sc 10) + $(sc 300))),$(($(sc 10) + $(sc 200))) $(sc 330),$(sc 10),$(($(sc 330) + $(sc 240))),$(($(sc 10) + $(sc 60))) "
+    "$(sc $d 10),$(sc $d 10),$(($(sc $d 10) + $(sc $d 300))),$(($(sc $d 10) + $(sc $d 200))) $(sc $d 330),$(sc $d 10),$(($(sc $d 330) + $(sc $d 240))),$(($(sc $d 10) + $(sc $d 60))) "
   expect_eq "buttons" "$(children_of Button | tr '\n' ' ')" \
-    "$(sc 460),$(sc 300),$(($(sc 460) + $(sc 150))),$(($(sc 300) + $(sc 20))) $(sc 460),$(sc 340),$(($(sc 460) + $(sc 150))),$(($(sc 340) + $(sc 20))) $(sc 460),$(sc 380),$(($(sc 460) + $(sc 80))),$(($(sc 380) + $(sc 20))) "
+    "$(sc $d 460),$(sc $d 300),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 300) + $(sc $d 20))) $(sc $d 460),$(sc $d 340),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 340) + $(sc $d 20))) $(sc $d 460),$(sc $d 380),$(($(sc $d 460) + $(sc $d 80))),$(($(sc $d 380) + $(sc $d 20))) "
   expect_eq "captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
     "$(sjis_hex Start) $(sjis_hex ソフト説明) $(sjis_hex Quit) "
   expect_eq "child styles" "$(printf '%s\n' "$report" | grep '^child' | sed 's/.* style=\([^ ]*\).*/\1/' | sort -u | tr '\n' ' ')" \
@@ -156,22 +163,231 @@ case_window() {  # case_window DPI
   # The buttons' font, read inside the launcher's process (panels answer WM_GETFONT through
   # the main window's procedure, so they report none).
   expect_eq "button fonts" "$(probe fonts "C:\\e2e\\$case\\font_hook.dll" | grep '^child class=Button' | sed 's/^child class=Button //' | sort -u)" \
-    "font=1 height=$(sc 12) width=0 weight=400 charset=128 pitch=1 face=$(sjis_hex 'ＭＳ ゴシック')"
-  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
-  check_panel_pixels title.bmp "$s" "$(sc 330),$(sc 10)"
+    "font=1 height=$(sc $d 12) width=0 weight=400 charset=128 pitch=1 face=$(sjis_hex 'ＭＳ ゴシック')"
+  check_panel_pixels back.bmp "$s" "$(sc $d 10),$(sc $d 10)"
+  check_panel_pixels title.bmp "$s" "$(sc $d 330),$(sc $d 10)"
+}
+
+# client_shot OUT: the main window's client area from the screen (read_window first).
+client_shot() {
+  local origin client
+  sleep 1
+  import -display "$DISPLAY" -window root "$work/$case-root.png"
+  origin=$(field "$win_line" origin) client=$(field "$win_line" client)
+  convert "$work/$case-root.png" -crop "${client%,*}x${client#*,}+${origin%,*}+${origin#*,}" +repage -alpha off "$1"
+}
+
+case_window() {  # case_window DPI
+  local dpi=$1
+  [ "$dpi" = 96 ] || wine_set_dpi "$dpi"
+  window_app
+  start
+  read_window
+  check_window "$(sc $dpi 640)" "$(sc $dpi 480)"
+  check_controls "$dpi"
   # A box over the panels, then closed: the panels are repainted from their bitmaps.
   probe click "$(printf 'ソフト説明')" >/dev/null
   check_box "${app_win}manual.txt が存在しません。
 再インストールを行って下さい。" centred
-  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
+  check_panel_pixels back.bmp "$(scale_of $dpi)" "$(sc $dpi 10),$(sc $dpi 10)"
   probe click Quit >/dev/null
   expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
   [ "$dpi" = 96 ] || wine_set_dpi 96
 }
 
+# Started at 96 DPI, then told from inside its process that the DPI is 144 and later 120:
+# each time the window moves to the suggested place and its client area equals, pixel for
+# pixel, the one of a fresh start at that DPI. Buttons work and boxes are centred afterwards.
+case_dpi_change() {
+  local d at line
+  window_app
+  for d in 144 120; do
+    wine_set_dpi "$d"
+    start
+    read_window
+    client_shot "$work/$case-fresh-$d.png"
+    probe click Quit >/dev/null
+    expect_eq "fresh start at $d DPI ends with 0" "$(exit_code 15)" 0
+  done
+  wine_set_dpi 96
+  start
+  read_window
+  check_window 640 480
+  for d in 144 120; do
+    at=$([ "$d" = 144 ] && echo 20,4 || echo 60,40)
+    line=$(probe dpi "C:\\e2e\\$case\\font_hook.dll" "$d" "${at%,*}" "${at#*,}")
+    echo "$line"
+    expect_eq "change to $d DPI handled" "$(printf '%s\n' "$line" | grep -c "^dpichange dpi=$d ms=")" 1
+    read_window
+    check_window "$(sc $d 640)" "$(sc $d 480)" "$at"
+    check_controls "$d"
+    client_shot "$work/$case-changed-$d.png"
+    expect_eq "client area at $d DPI: pixels differing from a fresh start" \
+      "$(compare -metric AE "$work/$case-fresh-$d.png" "$work/$case-changed-$d.png" null: 2>&1)" 0
+  done
+  probe click Start >/dev/null
+  if wait_started; then
+    expect_eq "Start after the changes: parameters" "$(tr -d '\r' <"$app/game/started.txt" | grep '^arg[0-9]' | tr '\n' ' ')" "arg1=-window "
+  else
+    fail "Start did not start the game after the DPI changes"
+  fi
+  probe click "$(printf 'ソフト説明')" >/dev/null
+  check_box "${app_win}manual.txt が存在しません。
+再インストールを行って下さい。" centred
+  probe click Quit >/dev/null
+  expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
+}
+
+# The Windows tools (cases tools_* and package_demo): the Linux tools of the native build are
+# the reference. Each Windows run happens in the case's folder, so paths are relative (Wine maps
+# the folder to C:); its output goes to files.
+native_tool() { printf '%s' "$NATIVE_BUILD/tools/$1/$1"; }
+need_native() {
+  local t
+  for t in "$@"; do
+    [ -x "$NATIVE_BUILD/$t" ] || { echo "no $NATIVE_BUILD/$t (build the native tree first)"; exit 1; }
+  done
+}
+wine_wrapper() {  # wine_wrapper NAME EXE: a program that runs EXE under Wine, for the Linux tests
+  local w=$work/$case-bin/$1
+  mkdir -p "$(dirname "$w")"
+  printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$WINE64" "$2" >"$w"
+  chmod +x "$w"
+  printf '%s' "$w"
+}
+out_file=$work/$case-out.txt err_file=$work/$case-err.txt
+win_run() {  # win_run EXE ARGS...: status of the run; output in $out_file and $err_file
+  (cd "$app" && "$WINE64" "$@" </dev/null >"$out_file" 2>"$err_file")
+}
+expect_same_file() {  # expect_same_file WHAT A B
+  if cmp -s "$2" "$3"; then echo "ok: $1"; else fail "$1: $2 and $3 differ"; fi
+}
+
 case "$case" in
+  tools_cli)
+    bash "$here/../tools/launcherdat_cli_test.sh" "$(wine_wrapper launcherdat "$LAUNCHERDAT_EXE")" ||
+      fail "launcherdat's command-line cases on launcherdat.exe"
+    ;;
+  tools_imagetool_cases)
+    need_native tests/tools/imagetool/imagetool_test
+    wrapper=$(wine_wrapper imagetool "$IMAGETOOL_EXE")
+    for t in imagetool_test imagetool_convert_test imagetool_ops_test; do
+      if IMAGETOOL=$wrapper "$NATIVE_BUILD/tests/tools/imagetool/$t" >"$work/$case-$t.log" 2>&1; then
+        echo "ok: $t on imagetool.exe ($(grep -c '^\[       OK' "$work/$case-$t.log") cases)"
+      else
+        grep -B5 '^\[  FAILED' "$work/$case-$t.log" | head -60
+        fail "$t on imagetool.exe"
+      fi
+    done
+    ;;
+  tools_names)
+    need_native tools/launcherdat/launcherdat
+    native=$(native_tool launcherdat)
+    folder="ゲーム 게임 🎮"  # Korean and an emoji: outside code page 932, in the folder's name only
+    src=$app/$folder
+    picture 背景.bmp 200 120 '#305070-#a0c0e0'
+    layout "Launcher,320,200" "img,pictures/背景.bmp,0,0" "btn,終了,230,170,,1"
+    rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
+    mv "$app/data" "$src"
+    # A drop: Explorer passes the folder's full path as the only argument.
+    win_run "$LAUNCHERDAT_EXE" "C:\\e2e\\$case\\$folder"
+    expect_eq "drop exit status" "$?" 0
+    "$native" create "$work/$case-linux.dat" "$src"
+    expect_same_file "dropped folder packed as the Linux tool packs it" "$app/Launcher.dat" "$work/$case-linux.dat"
+    expect_eq "drop ran check" "$(grep -c 'No problems found' "$out_file")" 1
+    win_run "$LAUNCHERDAT_EXE" "C:\\e2e\\$case\\Launcher.dat"
+    expect_eq "a dropped Launcher.dat is checked" "$?:$(grep -c 'No problems found' "$out_file")" 0:1
+    start
+    read_window
+    check_window 320 200
+    check_panel_pixels 背景.bmp 1 0,0
+    probe click 終了 >/dev/null
+    expect_eq "the launcher read it and quit with 0" "$(exit_code 15)" 0
+    # create, list, check and extract agree with the Linux tool.
+    printf 'Launcher,320,200\nimg,pictures/背景.bmp,0,0\nbtn,終了,80px,170,,1\nimg,pictures/ない.bmp,0,0\n' |
+      iconv -f UTF-8 -t CP932 >"$src/Launcher/Launcher.csv"
+    win_run "$LAUNCHERDAT_EXE" create out.dat "$folder" --verbose
+    expect_eq "create exit status" "$?" 0
+    "$native" create "$work/$case-linux2.dat" "$src" --verbose >"$work/$case-linux-out.txt"
+    expect_same_file "create gives the Linux tool's bytes" "$app/out.dat" "$work/$case-linux2.dat"
+    expect_same_file "create --verbose prints what the Linux tool prints" "$out_file" "$work/$case-linux-out.txt"
+    win_run "$LAUNCHERDAT_EXE" list out.dat --names "$folder"
+    "$native" list "$work/$case-linux2.dat" --names "$src" >"$work/$case-linux-out.txt"
+    expect_same_file "list agrees" "$out_file" "$work/$case-linux-out.txt"
+    expect_eq "list names the picture" "$(grep -c $'\tpictures/背景.bmp$' "$out_file")" 1
+    win_run "$LAUNCHERDAT_EXE" check out.dat
+    expect_eq "check finds the problems" "$?" 1
+    "$native" check "$work/$case-linux2.dat" >"$work/$case-linux-out.txt"
+    expect_same_file "check agrees" "$out_file" "$work/$case-linux-out.txt"
+    win_run "$LAUNCHERDAT_EXE" extract out.dat "展開 추출"
+    status=$?
+    rm -rf "$work/$case-extracted"
+    "$native" extract "$work/$case-linux2.dat" "$work/$case-extracted" >/dev/null 2>&1
+    expect_eq "extract exit status (the missing picture fails on both)" "$status" "$?"
+    if diff -r "$app/展開 추출" "$work/$case-extracted" >/dev/null; then echo "ok: extract agrees"; else fail "extract differs"; fi
+    ;;
+  tools_imagetool)
+    need_native tools/imagetool/imagetool
+    native=$(native_tool imagetool)
+    folder="素材 소재 🎨"
+    dir=$app/$folder
+    mkdir -p "$dir/下 아래"
+    convert -size 64x48 gradient:'#ff2000-#0020ff' -alpha set -channel A -fx 'i/w' +channel png32:"$dir/絵 그림.png"
+    convert -size 40x30 gradient:'#00ff00-#000000' -type TrueColor BMP3:"$dir/下 아래/二.bmp"
+    convert -size 33x17 gradient:yellow-purple -quality 90 "$dir/下 아래/三.jpg"
+    win_run "$IMAGETOOL_EXE" convert "$folder/絵 그림.png" "出力 출력 🎨.tlg"
+    expect_eq "convert exit status" "$?" 0
+    "$native" convert "$dir/絵 그림.png" "$work/$case-linux.tlg"
+    expect_same_file "TLG6 from imagetool.exe has the Linux bytes" "$app/出力 출력 🎨.tlg" "$work/$case-linux.tlg"
+    expect_eq "it is TLG6" "$(head -c 6 "$app/出力 출력 🎨.tlg")" TLG6.0
+    win_run "$IMAGETOOL_EXE" convert --to tlg6 -j 2 "$folder" -o "出力 출력"
+    expect_eq "batch exit status" "$?" 0
+    expect_eq "batch summary" "$(cut -d';' -f1 "$out_file")" "3 converted, 0 failed"
+    rm -rf "$work/$case-batch"
+    "$native" convert --to tlg6 -j 2 "$dir" -o "$work/$case-batch" >/dev/null
+    if diff -r "$app/出力 출력" "$work/$case-batch" >/dev/null; then echo "ok: batch agrees"; else fail "batch output differs"; fi
+    expect_eq "batch files" "$(find "$app/出力 출력" -name '*.tlg' | wc -l)" 3
+    ;;
+  tools_console)
+    # In a console of its own (console_run reads the screen back): the tools write UTF-16 there,
+    # so names outside the console's code page read right, and imagetool shows its progress bar.
+    folder="ゲーム 게임"
+    screen=$work/$case-screen.txt
+    picture 背景.bmp 64 48 '#305070-#a0c0e0'
+    layout "Launcher,320,200" "img,pictures/背景.bmp,0,0" "btn,終了,230,170,,1"
+    mv "$app/data" "$app/$folder"
+    win_run "$CONSOLE_RUN_EXE" "$screen" "$LAUNCHERDAT_EXE" "C:\\e2e\\$case\\$folder"
+    expect_eq "a drop in a console" "$?" 0
+    cat "$screen"
+    expect_eq "the console shows the folder's name" "$(grep -cF "Packing C:\\e2e\\$case\\$folder into" "$screen")" 1
+    expect_eq "the console shows the resource name" "$(grep -c '^pictures/背景\.bmp ' "$screen")" 1
+    mkdir -p "$app/絵 그림"
+    for i in 1 2 3; do cp "$app/$folder/pictures/背景.bmp" "$app/絵 그림/$i.bmp"; done
+    win_run "$CONSOLE_RUN_EXE" "$screen" "$IMAGETOOL_EXE" convert --to tlg6 -j 2 "絵 그림" -o 出力
+    expect_eq "a batch in a console" "$?" 0
+    expect_eq "its progress bar on the console" "$(grep -c '^\[#*\] 3/3$' "$screen")" 1
+    win_run "$IMAGETOOL_EXE" convert --to tlg6 -j 2 "絵 그림" -o 出力2
+    expect_eq "no progress bar into a file" "$(grep -c '3/3' "$err_file")" 0
+    ;;
+  package_demo)
+    # The ZIP made by the package target: unpacked, its files checked, its demo run.
+    bash "$here/../windows/check-package.sh" "$PACKAGE_ZIP" x86_64 "$app/unpacked" || fail "package contents"
+    app=$app/unpacked/$(basename "$PACKAGE_ZIP" .zip)/demo
+    [ -f "$app/Launcher.exe" ] || { fail "no demo/Launcher.exe"; exit 1; }
+    start
+    read_window
+    check_window 640 400
+    expect_eq "demo captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
+      "$(sjis_hex ゲームを始める) $(sjis_hex マニュアル) $(sjis_hex 終了) "
+    expect_eq "demo panels" "$(children_of Static | wc -l)" 2
+    probe click ゲームを始める >/dev/null
+    wait_started || fail "the demo's first button did not start its game"
+    expect_eq "the demo quits after starting the game" "$(exit_code 15)" 0
+    ;;
   window_96) case_window 96 ;;
   window_120) case_window 120 ;;
+  window_144) case_window 144 ;;
+  dpi_change) case_dpi_change ;;
   plain_files)
     picture back.bmp 200 120 '#406080-#80c0a0'
     layout "Launcher,320,200" "img,pictures/back.bmp,0,0" "btn,Quit,230,170,,1"
@@ -312,6 +528,15 @@ print(s)")
     check_box "Launcher/Launcher.csv:$key32 No such file or directory(loadFile0)"
     check_box "Launcher/Launcher.csv No such file or directory(loadFile)"
     expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    ;;
+  empty_layout)
+    # An empty layout table has no row 0: start-up ends quietly, without a box.
+    : >"$app/data/Launcher/Launcher.csv"
+    pack
+    start
+    probe nobox 3000 >/dev/null || fail "a box for an empty layout table"
+    expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    probe gone 100 >/dev/null || fail "a window remained"
     ;;
   sjis_directory)
     layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -a,1" "btn,Missing,10|120,40,nothere.exe,0"

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "launcher/module_directory.h"
 
 TEST(CentreBox, CentresOnMainWindowLargerThan320By240) {
@@ -23,6 +29,16 @@ TEST(CentreBox, OddDifferencesTruncateTowardZero) {
   const BoxPlacement p = centreBoxPlacement({10, 10, 410, 310}, {0, 0, 501, 403});
   EXPECT_EQ(p.x, 10 - 50);
   EXPECT_EQ(p.y, 10 - 51);
+}
+
+TEST(CentreBox, SizesBeyondAnIntDoNotWrap) {
+  // A main window from INT_MIN to INT_MAX is 2^32 - 1 wide, not -1.
+  const BoxPlacement p = centreBoxPlacement({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 300, 120});
+  EXPECT_TRUE(p.move);
+  EXPECT_EQ(p.x, -151);  // INT_MIN + (4294967295 - 300) / 2
+  EXPECT_EQ(p.y, -61);
+  const BoxPlacement far = centreBoxPlacement({INT_MAX - 400, 0, INT_MAX, 300}, {INT_MAX, 0, INT_MIN, 100});
+  EXPECT_EQ(far.x, INT_MAX);  // clamped, not wrapped
 }
 
 TEST(ErrorBoxSink, CapturesTheExactBytes) {
@@ -56,4 +72,34 @@ TEST(ModuleDirectory, NoSeparatorKeepsTheName) {
   char path[256] = "Launcher.exe";
   EXPECT_FALSE(moduleDirectoryFromPath(path));
   EXPECT_STREQ(path, "Launcher.exe");
+}
+
+// Whatever a step raises ends in the memory box and the fallback; a step that returns
+// normally shows nothing.
+TEST(ErrorBoxSink, StepsThatRaiseShowTheMemoryBox) {
+  struct Row {
+    const char* label;
+    int (*step)();
+    int result;
+    bool box;
+  };
+  const Row kRows[] = {
+      {"returns", [] { return 7; }, 7, false},
+      {"out of memory", []() -> int { throw std::bad_alloc(); }, -1, true},
+      {"length error", []() -> int { return int(std::string().substr(1).size()); }, -1, true},
+      {"text exception", []() -> int { throw std::runtime_error("SaveTLG6: Insufficient memory"); }, -1, true},
+  };
+  for (const Row& row : kRows) {
+    std::vector<std::string> boxes;
+    setErrorBoxSink([&](const std::string& text) { boxes.push_back(text); });
+    const int result = runShowingMemoryBox(row.step, -1);
+    setErrorBoxSink(nullptr);
+    EXPECT_EQ(result, row.result) << row.label;
+    if (row.box) {
+      ASSERT_EQ(boxes.size(), 1u) << row.label;
+      EXPECT_EQ(boxes[0], "メモリを確保出来ませんでした") << row.label;
+    } else {
+      EXPECT_TRUE(boxes.empty()) << row.label;
+    }
+  }
 }

@@ -6,18 +6,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <system_error>
 
+#include "tools/common/console.h"
+#include "tools/common/files.h"
 #include "tools/imagetool/parallel.h"
 #include "tools/imagetool/tool.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+
+using namespace limg;
 
 namespace fs = std::filesystem;
 
@@ -26,7 +24,7 @@ namespace {
 std::string withExtension(fs::path path, const OutputFormat& format) {
   const std::string ext = format.extensions;
   path.replace_extension(ext.substr(0, ext.find(' ')));
-  return path.string();
+  return utf8FromPath(path);
 }
 
 // Every picture file below dir, by extension, in name order.
@@ -36,7 +34,7 @@ std::vector<fs::path> picturesBelow(const fs::path& dir, std::error_code* failur
   fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code kind;
-    if (it->is_regular_file(kind) && isPictureExtension(lowerExtension(it->path().filename().string())))
+    if (it->is_regular_file(kind) && isPictureExtension(lowerExtension(utf8FromPath(it->path().filename()))))
       files.push_back(it->path());
   }
   if (ec) *failure = ec;
@@ -46,7 +44,7 @@ std::vector<fs::path> picturesBelow(const fs::path& dir, std::error_code* failur
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
-  return fs::exists(b, ec) && fs::equivalent(a, b, ec);
+  return fs::exists(pathFromUtf8(b), ec) && fs::equivalent(pathFromUtf8(a), pathFromUtf8(b), ec);
 }
 
 std::string megabytes(uint64_t bytes) {
@@ -57,19 +55,19 @@ std::string megabytes(uint64_t bytes) {
 
 class Progress {
  public:
-  Progress(std::size_t total) : total_(total), shown_(total > 0 && isatty(fileno(stderr))) {}
+  Progress(std::size_t total) : total_(total), shown_(total > 0 && isInteractive(stderr)) {}
   // Counts one finished job and redraws the bar when no other thread is drawing it.
   void step() {
     const std::size_t done = done_.fetch_add(1) + 1;
     if (!shown_ || drawing_.exchange(true)) return;
     const int width = 40, filled = int(double(width) * double(done) / double(total_));
-    std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(std::size_t(filled), '#').c_str(),
-                 std::string(std::size_t(width - filled), ' ').c_str(), done, total_);
+    printText(stderr, "\r[%s%s] %zu/%zu", std::string(std::size_t(filled), '#').c_str(),
+              std::string(std::size_t(width - filled), ' ').c_str(), done, total_);
     std::fflush(stderr);
     drawing_.store(false);
   }
   void finish() {
-    if (shown_) std::fprintf(stderr, "\n");
+    if (shown_) writeText(stderr, "\n");
   }
 
  private:
@@ -97,8 +95,27 @@ void convertOne(BatchJob& job, const OutputFormat& format, const WriteOptions& o
     return;
   }
   std::error_code ec;
-  job.bytesOut = fs::file_size(job.output, ec);
+  job.bytesOut = fs::file_size(pathFromUtf8(job.output), ec);
   job.done = true;
+}
+
+// A job that runs out of memory (or meets any other exception) fails alone; the others go on.
+void convertGuarded(BatchJob& job, const OutputFormat& format, const WriteOptions& options) noexcept {
+  char reason[200] = "out of memory";  // the exception's text outlives its catch here
+  try {
+    convertOne(job, format, options);
+    return;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::exception& e) {
+    std::snprintf(reason, sizeof reason, "%s", e.what());
+  }
+  job.done = false;
+  job.error.clear();
+  try {
+    job.error = job.input + ": " + reason;
+  } catch (...) {
+    // No room even for the message: the summary says "not converted".
+  }
 }
 
 }  // namespace
@@ -106,35 +123,35 @@ void convertOne(BatchJob& job, const OutputFormat& format, const WriteOptions& o
 std::vector<BatchJob> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
                                 const OutputFormat& format) {
   std::vector<BatchJob> jobs;
-  const fs::path out(outputDir);
+  const fs::path out = pathFromUtf8(outputDir);
   for (const std::string& input : inputs) {
     std::error_code ec;
-    if (fs::is_directory(input, ec)) {
+    if (fs::is_directory(pathFromUtf8(input), ec)) {
       std::error_code failure;
-      for (const fs::path& file : picturesBelow(input, &failure)) {
+      for (const fs::path& file : picturesBelow(pathFromUtf8(input), &failure)) {
         BatchJob job;
-        job.input = file.string();
-        job.output = withExtension(out / file.lexically_relative(input), format);
+        job.input = utf8FromPath(file);
+        job.output = withExtension(out / file.lexically_relative(pathFromUtf8(input)), format);
         jobs.push_back(job);
       }
       if (failure) {
         BatchJob job;
         job.input = input;
-        job.error = input + ": cannot list: " + failure.message();
+        job.error = input + ": cannot list: " + errorText(failure);
         jobs.push_back(job);
       }
       continue;
     }
     BatchJob job;
     job.input = input;
-    job.output = withExtension(out / fs::path(input).filename(), format);
-    if (!fs::is_regular_file(input, ec)) job.error = input + ": no such file";
+    job.output = withExtension(out / pathFromUtf8(input).filename(), format);
+    if (!fs::is_regular_file(pathFromUtf8(input), ec)) job.error = input + ": no such file";
     jobs.push_back(job);
   }
   std::map<std::string, std::string> taken;
   for (BatchJob& job : jobs) {
     if (!job.error.empty()) continue;
-    const std::string key = fs::path(job.output).lexically_normal().string();
+    const std::string key = utf8FromPath(pathFromUtf8(job.output).lexically_normal());
     const auto [it, fresh] = taken.emplace(key, job.input);
     if (!fresh) {
       job.error = job.input + ": same output " + job.output + " as " + it->second;
@@ -151,13 +168,13 @@ int runBatch(std::vector<BatchJob>& jobs, const OutputFormat& format, const Writ
   for (BatchJob& job : jobs) {
     if (!job.error.empty()) continue;
     std::error_code ec;
-    const fs::path parent = fs::path(job.output).parent_path();
+    const fs::path parent = pathFromUtf8(job.output).parent_path();
     if (!parent.empty() && !fs::create_directories(parent, ec) && ec)
-      job.error = job.input + ": cannot create " + parent.string() + ": " + ec.message();
+      job.error = job.input + ": cannot create " + utf8FromPath(parent) + ": " + errorText(ec);
   }
   Progress progress(jobs.size());
   runParallel(threads, jobs.size(), [&](std::size_t i) {
-    if (jobs[i].error.empty()) convertOne(jobs[i], format, options);
+    if (jobs[i].error.empty()) convertGuarded(jobs[i], format, options);
     progress.step();
   });
   progress.finish();
@@ -174,7 +191,7 @@ int runBatch(std::vector<BatchJob>& jobs, const OutputFormat& format, const Writ
     in += job.bytesIn;
     out += job.bytesOut;
   }
-  std::printf("%zu converted, %zu failed; %s in, %s out, ratio %.3f; %.2f s, %.1f files/s\n", converted, failed,
+  printText(stdout, "%zu converted, %zu failed; %s in, %s out, ratio %.3f; %.2f s, %.1f files/s\n", converted, failed,
               megabytes(in).c_str(), megabytes(out).c_str(), in ? double(out) / double(in) : 0.0, seconds,
               seconds > 0 ? double(converted) / seconds : 0.0);
   for (const BatchJob& job : jobs)

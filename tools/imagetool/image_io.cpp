@@ -8,10 +8,10 @@
 
 #include "image/codecs/jpeg.h"
 #include "image/codecs/save_table.h"
+#include "tools/common/files.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+
+using namespace limg;
 
 namespace {
 
@@ -53,15 +53,6 @@ std::string formatNames() {
   return names;
 }
 
-// Replaces to with from (rename over an existing file on every platform).
-bool replaceFile(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
 int32_t jpegFlags(const WriteOptions& o) {
   int32_t flags = 0;
   if (o.optimize) flags |= kJpegOptimizeHuffman;
@@ -75,7 +66,8 @@ int32_t jpegFlags(const WriteOptions& o) {
   return flags;
 }
 
-// Runs the format's writer on path; the library writers report their own reasons on stdout.
+// Runs the format's writer into memory and writes the file at path; the library's writers
+// report their own reasons (through the tool's message sink).
 bool writeWith(Image& image, const std::string& path, const OutputFormat& format, const WriteOptions& o,
                std::string* error) {
   if (format.saveFormat < 0) return writePam(image, path, error);
@@ -87,8 +79,22 @@ bool writeWith(Image& image, const std::string& path, const OutputFormat& format
     case kImageSaveTga: a = o.rle; break;
     default: break;
   }
-  if (ImageSaveFunctions[format.saveFormat](path.c_str(), &image, o.bitDepth, a, b) == 1) return true;
-  *error = path + ": the " + format.name + " writer failed";
+  ImageBytes bytes{};
+  if (ImageSaveToMemoryFunctions[format.saveFormat](&image, o.bitDepth, a, b, &bytes) != 1) {
+    *error = path + ": the " + format.name + " writer failed";
+    return false;
+  }
+  FILE* file = openFileUtf8(path.c_str(), "wb");
+  std::string reason;
+  if (!file) {
+    reason = std::strerror(errno);
+  } else {
+    if (std::fwrite(bytes.data, 1, bytes.size, file) != bytes.size) reason = std::strerror(errno);
+    if (std::fclose(file) != 0 && reason.empty()) reason = std::strerror(errno);
+  }
+  ImageBytesFree(&bytes);
+  if (reason.empty()) return true;
+  *error = path + ": can't be written: " + reason;
   return false;
 }
 
@@ -112,7 +118,7 @@ bool isPictureExtension(const std::string& ext) {
 }
 
 bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-  File f(std::fopen(path.c_str(), "rb"));
+  File f(openFileUtf8(path.c_str(), "rb"));
   if (!f) {
     *error = path + ": cannot open: " + std::strerror(errno);
     return false;
@@ -187,12 +193,11 @@ bool writeImageFile(Image& image, const std::string& path, const OutputFormat& f
   if (!formatTakesDepth(format, o.bitDepth, error)) return false;
   const std::string temp = path + ".part";
   if (!writeWith(image, temp, format, o, error)) {
-    std::remove(temp.c_str());
+    removeFile(pathFromUtf8(temp));
     return false;
   }
-  if (!replaceFile(temp, path)) {
-    *error = path + ": cannot replace: " + std::strerror(errno);
-    std::remove(temp.c_str());
+  if (!replaceFile(pathFromUtf8(temp), pathFromUtf8(path), error)) {
+    removeFile(pathFromUtf8(temp));
     return false;
   }
   return true;

@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tools/common/console.h"
 #include "tools/imagetool/tool.h"
 
 int fail(const std::string& message) {
   std::fflush(stdout);
-  std::fprintf(stderr, "imagetool: %s\n", message.c_str());
+  printText(stderr, "imagetool: %s\n", message.c_str());
   return 1;
 }
 
-void printUsage(const Command& command) { std::printf("  imagetool %s %s\n", command.name, command.usage); }
+void printUsage(const Command& command) { printText(stdout, "  imagetool %s %s\n", command.name, command.usage); }
 
 bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* error) {
   Args rest;
@@ -50,5 +51,12 @@ bool parseNumber(const std::string& text, double* value) {
   const double v = std::strtod(text.c_str(), &end);
   if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v)) return false;
   *value = v;
+  return true;
+}
+
+bool parseWhole(const std::string& text, int64_t low, int64_t high, int32_t* value) {
+  double v = 0;
+  if (!parseNumber(text, &v) || !(v >= double(low) && v <= double(high)) || v != std::floor(v)) return false;
+  *value = int32_t(v);
   return true;
 }

@@ -4,6 +4,11 @@
 #include <memory>
 #include <new>
 
+#include "image/file_open.h"
+#include "image/message.h"
+
+namespace limg {
+
 namespace {
 
 constexpr const char* kErrorTexts[] = {
@@ -14,7 +19,7 @@ constexpr const char* kErrorTexts[] = {
 // Records a failure in the stream and reports it on the standard error stream.
 bool fail(TgaStream* stream, int code, int line) {
   stream->lastError = code;
-  std::fprintf(stderr, "TgaStream:%s:%d: %s\n", "tga_stream.cpp", line, TgaErrorText(code));
+  ImageMessage(kImageMessageError, "TgaStream:%s:%d: %s\n", "tga_stream.cpp", line, TgaErrorText(code));
   return false;
 }
 #define TGA_FAIL(stream, code) fail(stream, code, __LINE__)
@@ -159,7 +164,7 @@ uint32_t TgaPixelDataOffset(const TgaHeader& h) {
 
 bool TgaStreamOpenFile(TgaStream* stream, const char* path, const char* mode) {
   *stream = TgaStream();
-  stream->file = std::fopen(path, mode);
+  stream->file = ImageOpenFile(path, mode);
   if (!stream->file) return TGA_FAIL(stream, kTgaOpenFailed);
   return true;
 }
@@ -326,3 +331,5 @@ bool TgaStreamWriteImage(TgaStream* stream, uint8_t* data, unsigned flags) {
   }
   return TgaStreamWriteHeader(stream);
 }
+
+}  // namespace limg
