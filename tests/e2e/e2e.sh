@@ -464,6 +464,15 @@ print(s)")
     check_box "Launcher/Launcher.csv No such file or directory(loadFile)"
     expect_eq "start-up ends with 0" "$(exit_code 15)" 0
     ;;
+  empty_layout)
+    # An empty layout table has no row 0: start-up ends quietly, without a box.
+    : >"$app/data/Launcher/Launcher.csv"
+    pack
+    start
+    probe nobox 3000 >/dev/null || fail "a box for an empty layout table"
+    expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    probe gone 100 >/dev/null || fail "a window remained"
+    ;;
   sjis_directory)
     layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -a,1" "btn,Missing,10|120,40,nothere.exe,0"
     pack

@@ -19,6 +19,7 @@
 #include "tools/common/atomic_file.h"
 #include "tools/common/console.h"
 #include "tools/common/files.h"
+#include "tools/common/library_messages.h"
 #include "tools/common/name_codec.h"
 #include "tools/common/version.h"
 #include "tools/launcherdat/dat_writer.h"
@@ -205,6 +206,7 @@ int create(const Args& a) {
     item.name = toResourceName(relative, raw);
     item.source = it->path();
     item.size = it->file_size(ec);
+    if (ec) return fail(a.words[1] + ": " + relative + ": can't read its size: " + ec.message());
     item.scrambled = scrambleDefault;
     for (const auto& o : a.options) {
       if (o.first == "--plain" && globMatch(o.second.c_str(), relative.c_str())) item.scrambled = false;
@@ -500,6 +502,7 @@ int runCommand(int argc, char** argv) {
 }
 
 int launcherdatMain(int argc, char** argv) {
+  installLibraryMessages();
   printBoxesOnStderr();
   const int status = runCommand(argc, argv);
   // Started from Explorer (a drop, a double click): keep the window until it has been read.
