@@ -202,7 +202,7 @@ fi
 
 case "$case" in
   tools_cli)
-    bash "$here/../tools/launcherdat_cli_test.sh" "$(wine_wrapper launcherdat "$LAUNCHERDAT_EXE")" ||
+    TOOL_UNDER_WINE=1 bash "$here/../tools/launcherdat_cli_test.sh" "$(wine_wrapper launcherdat "$LAUNCHERDAT_EXE")" ||
       fail "launcherdat's command-line cases on launcherdat.exe"
     ;;
   tools_imagetool_cases)
