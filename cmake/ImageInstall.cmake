@@ -1,4 +1,4 @@
-# `cmake --install` puts the image library (with the number-text library it links), its public
+# `cmake --install` puts the image library (with the number-text libraries it links), its public
 # headers and a CMake package in place; other programs then use
 #   find_package(LauncherImage REQUIRED)
 #   target_link_libraries(app PRIVATE LauncherImage::image)
@@ -9,7 +9,8 @@ include(CMakePackageConfigHelpers)
 set(IMAGE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/LauncherImage)
 target_include_directories(image INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_include_directories(textnum INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-install(TARGETS image textnum EXPORT LauncherImageTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+target_include_directories(numtext INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+install(TARGETS image textnum numtext EXPORT LauncherImageTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/image/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/image
         FILES_MATCHING PATTERN "*.h" PATTERN "*_internal.h" EXCLUDE)
 install(EXPORT LauncherImageTargets NAMESPACE LauncherImage:: DESTINATION ${IMAGE_PACKAGE_DIR})
@@ -17,7 +18,7 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/LauncherImageConfig.cm
                               ${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfig.cmake
                               INSTALL_DESTINATION ${IMAGE_PACKAGE_DIR})
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfigVersion.cmake
-                                 VERSION 1.0 COMPATIBILITY SameMajorVersion)
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfigVersion.cmake
         DESTINATION ${IMAGE_PACKAGE_DIR})

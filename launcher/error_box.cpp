@@ -1,29 +1,6 @@
 #include "launcher/error_box.h"
 
-#include <cstdio>
-#include <utility>
-
-namespace {
-ErrorBoxSink& sink() {
-  static ErrorBoxSink s;
-  return s;
-}
-}  // namespace
-
-ErrorBoxSink setErrorBoxSink(ErrorBoxSink next) {
-  ErrorBoxSink previous = std::move(sink());
-  sink() = std::move(next);
-  return previous;
-}
-
-void ShowErrorBox(const std::string& text) {
-  if (sink()) {
-    sink()(text);
-    return;
-  }
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
-}
+#include "launcher/int_clamp.h"
 
 void ShowOutOfMemoryBox() noexcept {
   try {
@@ -34,8 +11,8 @@ void ShowOutOfMemoryBox() noexcept {
 }
 
 BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box) {
-  const int mainWidth = main.right - main.left, mainHeight = main.bottom - main.top;
+  const int64_t mainWidth = int64_t(main.right) - main.left, mainHeight = int64_t(main.bottom) - main.top;
   if (!(mainWidth > 320 && mainHeight > 240)) return {false, 0, 0};
-  const int boxWidth = box.right - box.left, boxHeight = box.bottom - box.top;
-  return {true, main.left + (mainWidth - boxWidth) / 2, main.top + (mainHeight - boxHeight) / 2};
+  const int64_t boxWidth = int64_t(box.right) - box.left, boxHeight = int64_t(box.bottom) - box.top;
+  return {true, clampToInt(main.left + (mainWidth - boxWidth) / 2), clampToInt(main.top + (mainHeight - boxHeight) / 2)};
 }

@@ -1,10 +1,9 @@
 #pragma once
-// The one user-visible error channel: a topmost OK box titled "Error", centred on the
-// main window once that exists. Texts are Shift-JIS byte strings.
-#include <functional>
+// The launcher's side of the error channel: the topmost OK box titled "Error", centred on
+// the main window once that exists.
 #include <string>
 
-void ShowErrorBox(const std::string& text);
+#include "base/error_report.h"  // ShowErrorBox, setErrorBoxSink
 
 // The box for memory that ran out where no reader reports it itself:
 // "メモリを確保出来ませんでした". Never raises.
@@ -22,11 +21,6 @@ Result runShowingMemoryBox(Step&& step, Result fallback) noexcept {
     return fallback;
   }
 }
-
-// Where boxes go. The Windows program installs its message box (showMessageBoxError) at
-// start; tests capture the exact bytes. An empty sink means standard error, one line a box.
-using ErrorBoxSink = std::function<void(const std::string& text)>;
-ErrorBoxSink setErrorBoxSink(ErrorBoxSink sink);
 
 // Outer rectangles in screen coordinates.
 struct ScreenRect {

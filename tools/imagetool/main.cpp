@@ -5,7 +5,9 @@
 #include <new>
 #include <string>
 
+#include "image/file_open.h"
 #include "tools/common/console.h"
+#include "tools/common/files.h"
 #include "tools/common/version.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
@@ -26,6 +28,8 @@ bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "h
 
 
 int imagetoolMain(int argc, char** argv) {
+  // The library's writers take the same UTF-8 paths as the rest of the tool.
+  limg::ImageSetFileOpener([](const char* path, const char* mode) { return openFileUtf8(path, mode); });
   if (argc < 2) {
     printHelp();
     return 1;

@@ -15,6 +15,7 @@
 #include "image/codecs/grey_level.h"
 #include "image/codecs/save_table.h"
 #include "image/image.h"
+#include "tests/tools/imagetool/tool_command.h"
 
 using namespace limg;
 
@@ -48,7 +49,7 @@ struct Result {
 
 Result run(const Scratch& s, const std::string& args) {
   const std::string out = s("stdout.txt"), err = s("stderr.txt");
-  const int raw = std::system((std::string(IMAGETOOL_PATH) + " " + args + " >" + out + " 2>" + err).c_str());
+  const int raw = std::system((imagetoolCommand() + " " + args + " >" + out + " 2>" + err).c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
 }
 
@@ -204,6 +205,12 @@ TEST(ImagetoolConvert, RefusalsAreOneLineAndLeaveNoOutput) {
       "convert " + in + " " + s("x.png") + " --png-level 10",
       "convert " + in + " " + s("x.jpg") + " --quality 0",
       "convert " + in + " " + s("x.jpg") + " --sampling 411",
+      // Out of range of an int: refused, not wrapped (4294967297 would become 1).
+      "convert " + in + " " + s("x.jpg") + " --quality 4294967297",
+      "convert " + in + " " + s("x.png") + " --depth 4294967320",
+      "convert " + in + " " + s("x.png") + " --png-level -4294967296",
+      "convert " + in + " " + s("x.jpg") + " --quality 1e300",
+      "convert --to tlg6 " + in + " " + s("x") + " -j 4294967297",
       "convert " + in + " " + s("x.tlg") + " --tlg5 --tlg6",
       "convert " + in + " " + s("x.gif"),
       "convert " + in + " " + s("x.png") + " --format gif",
