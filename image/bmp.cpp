@@ -165,12 +165,12 @@ void readPalette(const uint8_t* data, int32_t size, const BmpLayout& l, Palette 
 // One channel of a bit-field pixel: (pixel & mask) >> shift is a value 0..max, scaled to
 // 0-255 as v * 255 / max rounded (5 bits: 31 gives 255, not 248). Channels of up to 12 bits
 // go through a table; wider ones are worked out. A channel without a mask reads as 0, or
-// as 255 for alpha.
+// as 255 for alpha (its table's one entry).
 struct Channel {
   uint32_t mask = 0;
   uint32_t shift = 0;
   uint32_t max = 0;
-  uint8_t fixed = 0;  // the value when mask is 0
+  bool tabled = true;
   uint8_t table[4096];
 };
 
@@ -178,24 +178,26 @@ constexpr uint32_t kTableMax = 4095;
 
 void setUpChannel(Channel& c, uint32_t mask, uint8_t whenAbsent) {
   c.mask = mask;
-  c.fixed = whenAbsent;
+  c.table[0] = whenAbsent;
   if (mask == 0) return;
   while (!((mask >> c.shift) & 1)) ++c.shift;
   c.max = mask >> c.shift;
-  if (c.max <= kTableMax)
+  c.tabled = c.max <= kTableMax;
+  if (c.tabled)
     for (uint32_t v = 0; v <= c.max; ++v) c.table[v] = uint8_t((v * 255 + c.max / 2) / c.max);
 }
 
+template <bool kTabled>
 inline uint32_t channelValue(const Channel& c, uint32_t pixel) {
-  if (c.mask == 0) return c.fixed;
   const uint32_t v = (pixel & c.mask) >> c.shift;
-  if (c.max <= kTableMax) return c.table[v];
+  if (kTabled || c.tabled) return c.table[v];
   return uint32_t((uint64_t(v) * 255 + c.max / 2) / c.max);
 }
 
 struct RowTables {
   Palette palette;
   Channel red, green, blue, alpha;
+  bool allTabled() const { return red.tabled && green.tabled && blue.tabled && alpha.tabled; }
 };
 
 // Row decoders: width pixels from one stored row.
@@ -217,13 +219,16 @@ void row8(const uint8_t* src, uint32_t* dst, int32_t width, const RowTables& t) 
   for (int32_t x = 0; x < width; ++x) dst[x] = t.palette[src[x]];
 }
 
+// kTabled: every channel goes through its table (the usual case), so no per-pixel tests.
+template <bool kTabled>
 inline uint32_t bitFieldPixel(const RowTables& t, uint32_t v) {
-  return channelValue(t.alpha, v) << 24 | channelValue(t.red, v) << 16 | channelValue(t.green, v) << 8 |
-         channelValue(t.blue, v);
+  return channelValue<kTabled>(t.alpha, v) << 24 | channelValue<kTabled>(t.red, v) << 16 |
+         channelValue<kTabled>(t.green, v) << 8 | channelValue<kTabled>(t.blue, v);
 }
 
+template <bool kTabled>
 void row16(const uint8_t* src, uint32_t* dst, int32_t width, const RowTables& t) {
-  for (int32_t x = 0; x < width; ++x) dst[x] = bitFieldPixel(t, readU16(src + 2 * x));
+  for (int32_t x = 0; x < width; ++x) dst[x] = bitFieldPixel<kTabled>(t, readU16(src + 2 * x));
 }
 
 void row24(const uint8_t* src, uint32_t* dst, int32_t width, const RowTables&) {
@@ -235,19 +240,24 @@ void row32(const uint8_t* src, uint32_t* dst, int32_t width, const RowTables&) {
   for (int32_t x = 0; x < width; ++x, src += 4) dst[x] = readU32(src);
 }
 
+template <bool kTabled>
 void row32BitFields(const uint8_t* src, uint32_t* dst, int32_t width, const RowTables& t) {
-  for (int32_t x = 0; x < width; ++x, src += 4) dst[x] = bitFieldPixel(t, readU32(src));
+  for (int32_t x = 0; x < width; ++x, src += 4) dst[x] = bitFieldPixel<kTabled>(t, readU32(src));
 }
 
-RowDecoder rowDecoderFor(const BmpLayout& l) {
+// The row decoder for the layout; bit-field decoders need the channels set up first.
+RowDecoder rowDecoderFor(const BmpLayout& l, const RowTables& t) {
+  const bool tabled = t.allTabled();
   switch (l.bitCount) {
     case 1: return row1;
     case 2: return row2;
     case 4: return row4;
     case 8: return row8;
-    case 16: return row16;
+    case 16: return tabled ? row16<true> : row16<false>;
     case 24: return row24;
-    case 32: return l.compression == kRgb ? row32 : row32BitFields;
+    case 32:
+      if (l.compression == kRgb) return row32;
+      return tabled ? row32BitFields<true> : row32BitFields<false>;
     default: return nullptr;
   }
 }
@@ -328,8 +338,6 @@ int BmpDecode(Image* image, const uint8_t* data, int32_t size) {
   BmpLayout l;
   if (const int code = readLayout(data, size, &l)) return code;
   if (!image || !image->pixels || image->width != l.width || image->height != l.height) return kNotBmp;
-  const RowDecoder decodeRow = rowDecoderFor(l);
-  if (!decodeRow) return kUnsupported;
   RowTables t;
   readPalette(data, size, l, t.palette);
   if (l.compression == kRle8 || l.compression == kRle4) {
@@ -345,6 +353,8 @@ int BmpDecode(Image* image, const uint8_t* data, int32_t size) {
     setUpChannel(t.alpha, l.masks[3], 255);
     image->bitDepth = l.masks[3] != 0 ? 32 : 24;
   }
+  const RowDecoder decodeRow = rowDecoderFor(l, t);
+  if (!decodeRow) return kUnsupported;
   for (int32_t y = 0; y < l.height; ++y) {
     const int32_t stored = l.topDown ? y : l.height - 1 - y;  // bottom-up unless top-down
     const uint8_t* src = data + l.pixelOffset + l.stride * uint64_t(stored);

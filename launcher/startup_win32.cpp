@@ -16,6 +16,7 @@ HINSTANCE appInstance = nullptr;
 HFONT uiFont = nullptr;
 char moduleDirectory[256];
 int clientWidth = 0, clientHeight = 0;
+int layoutClientWidth = 0, layoutClientHeight = 0;
 
 // The program's directory with "/" separators and a trailing "/", or null.
 char* getModuleDirectory(char* buffer) {
@@ -24,12 +25,12 @@ char* getModuleDirectory(char* buffer) {
   return moduleDirectoryFromPath(buffer) ? buffer : nullptr;
 }
 
-namespace {
-
-void createFont() {
-  uiFont = CreateFontA(scaleX(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH,
-                       "ＭＳ ゴシック");
+HFONT createUiFont() {
+  return CreateFontA(scaleX(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH,
+                     "ＭＳ ゴシック");
 }
+
+namespace {
 
 // Polls: never blocks, sleeps 1 ms whenever the queue is empty. Returns WM_QUIT's wParam.
 int runMessageLoop() {
@@ -53,11 +54,11 @@ int runLauncher(HINSTANCE instance, int showCommand) {
   if (!loadLayoutTable("Launcher/Launcher.csv", ',', 6, layoutTable)) return 0;
   if (layoutTable.empty()) return 0;  // an empty table has no row 0: nothing to show
   const ClientSize client = clientSizeFromRow(layoutTable[0]);
-  clientWidth = scaleX(client.width);
-  clientHeight = scaleY(client.height);
+  layoutClientWidth = client.width;
+  layoutClientHeight = client.height;
   appInstance = instance;
-  if (!createMainWindow(instance, showCommand)) return 0;
-  createFont();
+  if (!createMainWindow(instance, showCommand)) return 0;  // sets the scale and the client size
+  uiFont = createUiFont();
   if (!buildControlsFromRows(layoutTable, {addButtonFromRow, addPanelFromRow})) return 0;
   ShowWindow(mainWindow, SW_SHOW);
   const int exitCode = runMessageLoop();

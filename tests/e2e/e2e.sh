@@ -74,19 +74,24 @@ read_window() {
 }
 children_of() { printf '%s\n' "$report" | grep "^child class=$1 " | sed 's/.* rect=//'; }
 
-check_window() {  # check_window CLIENT_W CLIENT_H
+check_window() {  # check_window CLIENT_W CLIENT_H [LEFT,TOP]: centred, or at LEFT,TOP
   expect_eq "window class" "$(field "$win_line" class)" Launcher
   expect_eq "window title" "$(field "$win_line" title)" "$(sjis_hex Launcher)"
   # Caption, system menu, minimise box; visible; the system adds WS_CLIPSIBLINGS to
   # every top-level window.
   expect_eq "window style" "$(field "$win_line" style)" 14CA0000
   expect_eq "client size" "$(field "$win_line" client)" "$1,$2"
-  local frame caption fx fy W H ml mt mr mb
+  local frame caption fx fy W H ml mt mr mb x y
   frame=$(field "$mon_line" frame) caption=$(field "$mon_line" caption)
   fx=${frame%,*} fy=${frame#*,}
   W=$(($1 + 2 * fx)) H=$(($2 + 2 * fy + caption))
+  if [ -n "${3:-}" ]; then
+    x=${3%,*} y=${3#*,}
+    expect_eq "outer rectangle at the suggested place" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
+    return
+  fi
   IFS=, read -r ml mt mr mb <<<"$(field "$mon_line" rect)"
-  local x=$((ml + ((mr - ml - W) >> 1))) y=$((mt + ((mb - mt - H) >> 1)))
+  x=$((ml + ((mr - ml - W) >> 1))) y=$((mt + ((mb - mt - H) >> 1)))
   expect_eq "outer rectangle centred on the monitor" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
 }
 
@@ -131,24 +136,26 @@ wait_started() { for ((i = 0; i < 100; i++)); do started && return 0; sleep 0.1;
 
 app_pictures=$work/$case-pictures
 
-case_window() {  # case_window DPI
-  local dpi=$1 s
-  s=$(python3 -c "print($dpi/96)")
-  sc() { python3 -c "print(int($1*$s+0.5))"; }
-  [ "$dpi" = 96 ] || wine_set_dpi "$dpi"
+# The window cases' program: two pictures and three buttons on a 640 x 480 client.
+window_app() {
   picture back.bmp 300 200 '#203060-#c08040'
   picture title.bmp 240 60 '#f0e0a0-#604020'
   layout "Launcher,640,480" "img,pictures/back.bmp,10,10" "img,pictures/title.bmp,330,10" \
     "btn,Start,460|150,300,game/game.exe -window,0" "btn,ソフト説明,460|150|9,340|20,manual.txt,0" "btn,Quit,460,380,,1"
   rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
   pack
-  start
-  read_window
-  check_window "$(sc 640)" "$(sc 480)"
+}
+scale_of() { python3 -c "print($1/96)"; }        # scale_of DPI
+sc() { python3 -c "print(int($2*$1/96+0.5))"; }  # sc DPI V: V in device pixels at DPI
+
+# check_controls DPI: the window_app controls as a start at DPI makes them (read_window first).
+check_controls() {
+  local d=$1 s
+  s=$(scale_of "$d")
   expect_eq "panels" "$(children_of Static | tr '\n' ' ')" \
-    "$(sc 10),$(sc 10),$(($(sc 10) + $(sc 300))),$(($(sc 10) + $(sc 200))) $(sc 330),$(sc 10),$(($(sc 330) + $(sc 240))),$(($(sc 10) + $(sc 60))) "
+    "$(sc $d 10),$(sc $d 10),$(($(sc $d 10) + $(sc $d 300))),$(($(sc $d 10) + $(sc $d 200))) $(sc $d 330),$(sc $d 10),$(($(sc $d 330) + $(sc $d 240))),$(($(sc $d 10) + $(sc $d 60))) "
   expect_eq "buttons" "$(children_of Button | tr '\n' ' ')" \
-    "$(sc 460),$(sc 300),$(($(sc 460) + $(sc 150))),$(($(sc 300) + $(sc 20))) $(sc 460),$(sc 340),$(($(sc 460) + $(sc 150))),$(($(sc 340) + $(sc 20))) $(sc 460),$(sc 380),$(($(sc 460) + $(sc 80))),$(($(sc 380) + $(sc 20))) "
+    "$(sc $d 460),$(sc $d 300),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 300) + $(sc $d 20))) $(sc $d 460),$(sc $d 340),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 340) + $(sc $d 20))) $(sc $d 460),$(sc $d 380),$(($(sc $d 460) + $(sc $d 80))),$(($(sc $d 380) + $(sc $d 20))) "
   expect_eq "captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
     "$(sjis_hex Start) $(sjis_hex ソフト説明) $(sjis_hex Quit) "
   expect_eq "child styles" "$(printf '%s\n' "$report" | grep '^child' | sed 's/.* style=\([^ ]*\).*/\1/' | sort -u | tr '\n' ' ')" \
@@ -156,17 +163,79 @@ case_window() {  # case_window DPI
   # The buttons' font, read inside the launcher's process (panels answer WM_GETFONT through
   # the main window's procedure, so they report none).
   expect_eq "button fonts" "$(probe fonts "C:\\e2e\\$case\\font_hook.dll" | grep '^child class=Button' | sed 's/^child class=Button //' | sort -u)" \
-    "font=1 height=$(sc 12) width=0 weight=400 charset=128 pitch=1 face=$(sjis_hex 'ＭＳ ゴシック')"
-  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
-  check_panel_pixels title.bmp "$s" "$(sc 330),$(sc 10)"
+    "font=1 height=$(sc $d 12) width=0 weight=400 charset=128 pitch=1 face=$(sjis_hex 'ＭＳ ゴシック')"
+  check_panel_pixels back.bmp "$s" "$(sc $d 10),$(sc $d 10)"
+  check_panel_pixels title.bmp "$s" "$(sc $d 330),$(sc $d 10)"
+}
+
+# client_shot OUT: the main window's client area from the screen (read_window first).
+client_shot() {
+  local origin client
+  sleep 1
+  import -display "$DISPLAY" -window root "$work/$case-root.png"
+  origin=$(field "$win_line" origin) client=$(field "$win_line" client)
+  convert "$work/$case-root.png" -crop "${client%,*}x${client#*,}+${origin%,*}+${origin#*,}" +repage -alpha off "$1"
+}
+
+case_window() {  # case_window DPI
+  local dpi=$1
+  [ "$dpi" = 96 ] || wine_set_dpi "$dpi"
+  window_app
+  start
+  read_window
+  check_window "$(sc $dpi 640)" "$(sc $dpi 480)"
+  check_controls "$dpi"
   # A box over the panels, then closed: the panels are repainted from their bitmaps.
   probe click "$(printf 'ソフト説明')" >/dev/null
   check_box "${app_win}manual.txt が存在しません。
 再インストールを行って下さい。" centred
-  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
+  check_panel_pixels back.bmp "$(scale_of $dpi)" "$(sc $dpi 10),$(sc $dpi 10)"
   probe click Quit >/dev/null
   expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
   [ "$dpi" = 96 ] || wine_set_dpi 96
+}
+
+# Started at 96 DPI, then told from inside its process that the DPI is 144 and later 120:
+# each time the window moves to the suggested place and its client area equals, pixel for
+# pixel, the one of a fresh start at that DPI. Buttons work and boxes are centred afterwards.
+case_dpi_change() {
+  local d at line
+  window_app
+  for d in 144 120; do
+    wine_set_dpi "$d"
+    start
+    read_window
+    client_shot "$work/$case-fresh-$d.png"
+    probe click Quit >/dev/null
+    expect_eq "fresh start at $d DPI ends with 0" "$(exit_code 15)" 0
+  done
+  wine_set_dpi 96
+  start
+  read_window
+  check_window 640 480
+  for d in 144 120; do
+    at=$([ "$d" = 144 ] && echo 20,4 || echo 60,40)
+    line=$(probe dpi "C:\\e2e\\$case\\font_hook.dll" "$d" "${at%,*}" "${at#*,}")
+    echo "$line"
+    expect_eq "change to $d DPI handled" "$(printf '%s\n' "$line" | grep -c "^dpichange dpi=$d ms=")" 1
+    read_window
+    check_window "$(sc $d 640)" "$(sc $d 480)" "$at"
+    check_controls "$d"
+    client_shot "$work/$case-changed-$d.png"
+    expect_eq "client area at $d DPI: pixels differing from a fresh start" \
+      "$(compare -metric AE "$work/$case-fresh-$d.png" "$work/$case-changed-$d.png" null: 2>&1)" 0
+  done
+  probe click Start >/dev/null
+  if wait_started; then
+    expect_eq "Start after the changes: parameters" "$(tr -d '\r' <"$app/game/started.txt" | grep '^arg[0-9]' | tr '\n' ' ')" "arg1=-window "
+  else
+    fail "Start did not start the game after the DPI changes"
+  fi
+  probe click "$(printf 'ソフト説明')" >/dev/null
+  check_box "${app_win}manual.txt が存在しません。
+再インストールを行って下さい。" centred
+  probe click Quit >/dev/null
+  expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
 }
 
 # The Windows tools (cases tools_* and package_demo): the Linux tools of the native build are
@@ -317,6 +386,8 @@ case "$case" in
     ;;
   window_96) case_window 96 ;;
   window_120) case_window 120 ;;
+  window_144) case_window 144 ;;
+  dpi_change) case_dpi_change ;;
   plain_files)
     picture back.bmp 200 120 '#406080-#80c0a0'
     layout "Launcher,320,200" "img,pictures/back.bmp,0,0" "btn,Quit,230,170,,1"

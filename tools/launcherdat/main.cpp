@@ -19,6 +19,7 @@
 #include "tools/common/atomic_file.h"
 #include "tools/common/console.h"
 #include "tools/common/files.h"
+#include "tools/common/library_messages.h"
 #include "tools/common/version.h"
 #include "tools/common/name_codec.h"
 #include "tools/launcherdat/dat_writer.h"
@@ -501,6 +502,7 @@ int runCommand(int argc, char** argv) {
 }
 
 int launcherdatMain(int argc, char** argv) {
+  installLibraryMessages();
   printBoxesOnStderr();
   const int status = runCommand(argc, argv);
   // Started from Explorer (a drop, a double click): keep the window until it has been read.
