@@ -7,9 +7,11 @@
 #include "launcher/app_state.h"
 #include "launcher/button_action_win32.h"
 #include "launcher/control_rows.h"
+#include "launcher/cp932.h"
 #include "launcher/dpi_scale.h"
 #include "launcher/error_box.h"
 #include "launcher/picture.h"
+#include "launcher/wide_win32.h"
 
 ButtonControl buttonTable[kButtonSlots];
 ImagePanel panelTable[kPanelSlots];
@@ -40,13 +42,14 @@ ImagePanel::~ImagePanel() {
 }
 
 void createButton(ButtonControl& slot, HWND parent, const char* caption, int x, int y, int width, int height) {
-  slot.window = CreateWindowExA(0, "Button", caption, WS_CHILD | WS_VISIBLE, scaleX(x), scaleY(y), scaleX(width),
+  const std::u16string text = cp932ToUtf16(caption);  // bad bytes show as U+30FB
+  slot.window = CreateWindowExW(0, L"Button", wide(text), WS_CHILD | WS_VISIBLE, scaleX(x), scaleY(y), scaleX(width),
                                 scaleY(height), parent, nullptr, appInstance, nullptr);
   if (!slot.window) {
     ShowErrorBox("WC_BUTTON");
     return;
   }
-  SendMessageA(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+  SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
   buttonByHandle[reinterpret_cast<uintptr_t>(slot.window)] = &slot;
 }
 
@@ -68,16 +71,16 @@ void addButtonFromRow(const LayoutRow& row) {
 }
 
 void createPanel(ImagePanel& slot, HWND parent, int x, int y, int width, int height) {
-  slot.window = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, scaleX(x), scaleY(y), scaleX(width),
+  slot.window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, scaleX(x), scaleY(y), scaleX(width),
                                 scaleY(height), parent, nullptr, appInstance, nullptr);
   if (!slot.window) {
     ShowErrorBox("WC_STATIC");
     return;
   }
-  SendMessageA(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
-  SetWindowLongPtrA(slot.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&slot));
+  SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+  SetWindowLongPtrW(slot.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&slot));
   slot.previousProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(slot.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PanelProc)));
+      SetWindowLongPtrW(slot.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PanelProc)));
   HDC windowDC = GetDC(slot.window);
   slot.memoryDC = CreateCompatibleDC(windowDC);
   slot.logicalWidth = width;
@@ -115,12 +118,12 @@ void paintAllPanels() {
 }
 
 LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const HWND parent = reinterpret_cast<HWND>(GetWindowLongPtrA(window, GWLP_HWNDPARENT));
-  const WNDPROC parentProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(parent, GWLP_WNDPROC));
-  const ImagePanel* slot = reinterpret_cast<const ImagePanel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!slot || !slot->previousProc || !parentProc) return DefWindowProcA(window, message, wParam, lParam);
-  CallWindowProcA(slot->previousProc, window, message, wParam, lParam);
-  return CallWindowProcA(parentProc, window, message, wParam, lParam);
+  const HWND parent = reinterpret_cast<HWND>(GetWindowLongPtrW(window, GWLP_HWNDPARENT));
+  const WNDPROC parentProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(parent, GWLP_WNDPROC));
+  const ImagePanel* slot = reinterpret_cast<const ImagePanel*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!slot || !slot->previousProc || !parentProc) return DefWindowProcW(window, message, wParam, lParam);
+  CallWindowProcW(slot->previousProc, window, message, wParam, lParam);
+  return CallWindowProcW(parentProc, window, message, wParam, lParam);
 }
 
 bool addPanelFromRow(const LayoutRow& row) {

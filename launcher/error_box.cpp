@@ -3,10 +3,41 @@
 #include <cstdio>
 #include <utility>
 
+#include "launcher/cp932.h"
+
 namespace {
 ErrorBoxSink& sink() {
   static ErrorBoxSink s;
   return s;
+}
+WideErrorBoxSink& wideSink() {
+  static WideErrorBoxSink s;
+  return s;
+}
+
+// Code page 932 bytes of the text, "?" for each character the code page lacks.
+std::string bytesOf(const std::u16string& text) {
+  std::string out, one;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                      text[i + 1] <= 0xDFFF;
+    if (!pair && utf16ToCp932(std::u16string_view(&text[i], 1), one)) {
+      out += one;
+    } else {
+      out += '?';
+      if (pair) ++i;
+    }
+  }
+  return out;
+}
+
+void showBytes(const std::string& text) {
+  if (sink()) {
+    sink()(text);
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
 }
 }  // namespace
 
@@ -16,13 +47,26 @@ ErrorBoxSink setErrorBoxSink(ErrorBoxSink next) {
   return previous;
 }
 
+WideErrorBoxSink setWideErrorBoxSink(WideErrorBoxSink next) {
+  WideErrorBoxSink previous = std::move(wideSink());
+  wideSink() = std::move(next);
+  return previous;
+}
+
 void ShowErrorBox(const std::string& text) {
-  if (sink()) {
-    sink()(text);
+  if (wideSink()) {
+    wideSink()(cp932ToUtf16(text));
     return;
   }
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
+  showBytes(text);
+}
+
+void ShowErrorBox(const std::u16string& text) {
+  if (wideSink()) {
+    wideSink()(text);
+    return;
+  }
+  showBytes(bytesOf(text));
 }
 
 BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box) {

@@ -4,10 +4,11 @@
 #include "launcher/app_state.h"
 #include "launcher/controls_win32.h"
 #include "launcher/error_box.h"
+#include "launcher/wide_win32.h"
 #include "launcher/window_geometry.h"
 
 HWND createMainWindow(HINSTANCE /*instance*/, int /*showCommand*/) {
-  const HWND existing = FindWindowA("Launcher", nullptr);
+  const HWND existing = FindWindowW(L"Launcher", nullptr);
   if (existing) {
     if (IsIconic(existing))
       OpenIcon(existing);
@@ -15,32 +16,32 @@ HWND createMainWindow(HINSTANCE /*instance*/, int /*showCommand*/) {
       SetForegroundWindow(existing);
     return nullptr;
   }
-  WNDCLASSA windowClass = {};
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_VREDRAW | CS_HREDRAW;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = appInstance;
-  windowClass.hIcon = LoadIconA(appInstance, MAKEINTRESOURCEA(100));
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(100));
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = "Launcher";
-  if (!RegisterClassA(&windowClass)) {
+  windowClass.lpszClassName = L"Launcher";
+  if (!RegisterClassW(&windowClass)) {
     ShowErrorBox("RegisterClass");
     return nullptr;
   }
   const WindowSize outer = outerWindowSize(clientWidth, clientHeight, GetSystemMetrics(SM_CXFIXEDFRAME),
                                            GetSystemMetrics(SM_CYFIXEDFRAME), GetSystemMetrics(SM_CYCAPTION));
-  mainWindow = CreateWindowExA(0, "Launcher", "Launcher", 0, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
+  mainWindow = CreateWindowExW(0, L"Launcher", L"Launcher", 0, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
   if (!mainWindow) {
     ShowErrorBox("CreateWindow");
     return nullptr;
   }
-  MONITORINFOEXA monitor;
+  MONITORINFOEXW monitor;
   ZeroMemory(&monitor, sizeof monitor);
   monitor.cbSize = sizeof monitor;
-  GetMonitorInfoA(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+  GetMonitorInfoW(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
   const RECT& m = monitor.rcMonitor;
   const WindowOrigin at = centreOnMonitor({m.left, m.top, m.right, m.bottom}, outer);
-  SetWindowLongA(mainWindow, GWL_STYLE, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  SetWindowLongW(mainWindow, GWL_STYLE, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
   SetWindowPos(mainWindow, HWND_NOTOPMOST, at.x, at.y, outer.width, outer.height, SWP_FRAMECHANGED);
   return mainWindow;
 }
@@ -61,5 +62,5 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }
