@@ -80,6 +80,9 @@ read_window() {
 children_of() { printf '%s\n' "$report" | grep "^child class=$1 " | sed 's/.* rect=//'; }
 
 check_window() {  # check_window CLIENT_W CLIENT_H
+  local code_page
+  case $lang in ja_JP.*) code_page=932 ;; en_US.*) code_page=1252 ;; ko_KR.*) code_page=949 ;; *) code_page=? ;; esac
+  expect_eq "system code page of $lang" "$(probe acp)" "$code_page"
   expect_eq "window class" "$(field "$win_line" class)" Launcher
   expect_eq "window title" "$(field "$win_line" title)" "$(text_hex Launcher)"
   # Caption, system menu, minimise box; visible; the system adds WS_CLIPSIBLINGS to

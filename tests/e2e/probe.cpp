@@ -5,6 +5,7 @@
 //
 //   probe window MS          wait for the "Launcher" window; print it and its children
 //   probe gone MS            wait until no "Launcher" window exists (exit 1 if it stays)
+//   probe acp                print the system code page (GetACP)
 //   probe box MS             wait for an "Error" box; print its text and rectangle; press OK
 //   probe nobox MS           exit 1 if an "Error" box appears within MS
 //   probe click CAPTION      post BM_CLICK to the launcher's button with that caption
@@ -263,6 +264,7 @@ int main() {
   const std::string command = argv[1];
   const int ms = argc > 2 ? std::atoi(argv[2]) : 0;
   if (command == "window") return showWindow(ms);
+  if (command == "acp") return std::printf("%u\n", GetACP()) > 0 ? 0 : 1;
   if (command == "gone") return waitFor(ms, [] { return launcherWindow() ? nullptr : HWND(1); }) ? 0 : 1;
   if (command == "box") return showBox(ms);
   if (command == "nobox") return waitFor(ms, errorBox) ? (std::puts("unexpected box"), 1) : 0;
