@@ -17,6 +17,8 @@
 #include "image/codecs/jpeg.h"
 #include "image/codecs/png.h"
 
+using namespace limg;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

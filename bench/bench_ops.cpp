@@ -35,6 +35,8 @@
 #include "image/image.h"
 #include "image/ops/ops.h"
 
+using namespace limg;
+
 namespace {
 
 constexpr int32_t kW = 1920, kH = 1080;

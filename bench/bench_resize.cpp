@@ -38,6 +38,8 @@ namespace mc {
 }
 #endif
 
+using namespace limg;
+
 namespace {
 
 // A smooth picture with some noise, so that neither filter sees flat runs only.
@@ -113,7 +115,7 @@ using namespace mc;
 
 struct MagickPicture {
   mc::Image* image = nullptr;
-  explicit MagickPicture(const ::Image* p) {
+  explicit MagickPicture(const limg::Image* p) {
     ExceptionInfo* e = AcquireExceptionInfo();
     image = ConstituteImage(size_t(p->width), size_t(p->height), "BGRA", CharPixel, p->pixels, e);
     DestroyExceptionInfo(e);

@@ -24,6 +24,8 @@
 #include "image/codecs/tga.h"
 #include "image/image.h"
 
+using namespace limg;
+
 namespace {
 
 constexpr int32_t kW = 1920, kH = 1080;

@@ -17,6 +17,8 @@
 #include "image/tlg/tlg_decode.h"
 #include "image/tlg/tlg_encode.h"
 
+using namespace limg;
+
 using Bytes = std::vector<uint8_t>;
 
 namespace {

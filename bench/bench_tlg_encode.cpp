@@ -15,6 +15,8 @@
 
 #include "image/tlg/tlg_encode.h"
 
+using namespace limg;
+
 namespace {
 
 struct Picture {

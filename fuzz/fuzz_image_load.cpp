@@ -6,6 +6,8 @@
 
 #include "image/image.h"
 
+using namespace limg;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 24)) return 0;
   // An exact-size copy, so that any read past the end is caught.

@@ -4,6 +4,8 @@
 
 #include "image/codecs/jpeg.h"
 
+using namespace limg;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 24)) return 0;
   int32_t width = 0, height = 0;

@@ -5,6 +5,8 @@
 #include "image/aligned_alloc.h"
 #include "image/codecs/jpeg.h"
 
+using namespace limg;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4 || size > (1u << 24)) return 0;
   const int32_t width = 1 + ((data[0] << 8 | data[1]) & 0xFF);

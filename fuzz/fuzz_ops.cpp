@@ -9,6 +9,8 @@
 #include "image/image.h"
 #include "image/ops/ops.h"
 
+using namespace limg;
+
 namespace {
 
 struct Reader {

@@ -6,6 +6,8 @@
 #include "image/aligned_alloc.h"
 #include "image/codecs/png.h"
 
+using namespace limg;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 24)) return 0;
   int32_t width = 0, height = 0, depth = 0;

@@ -9,6 +9,8 @@
 #include "image/resize.h"
 #include "image/resize_filters.h"
 
+using namespace limg;
+
 namespace {
 
 struct Reader {

@@ -10,6 +10,8 @@
 #include "image/codecs/tga/tga_stream.h"
 #include "image/image.h"
 
+using namespace limg;
+
 namespace {
 
 // The image as a top-left, run-length coded 32-bit TGA.

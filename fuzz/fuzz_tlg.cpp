@@ -10,6 +10,8 @@
 #include "image/tlg/tlg.h"
 #include "image/tlg/tlg_decode.h"
 
+using namespace limg;
+
 namespace {
 
 uint32_t le32(const uint8_t* p) {

@@ -9,6 +9,8 @@
 #include "tests/image/tlg_write/tlg_reference_compressor.h"
 #include "tests/image/tlg_write/tlg_reference_decoder.h"
 
+using namespace limg;
+
 namespace {
 
 void check(bool ok) {

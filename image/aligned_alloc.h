@@ -7,6 +7,8 @@
 #include <malloc.h>
 #endif
 
+namespace limg {
+
 constexpr std::size_t kBufferAlignment = 16;
 
 // Returns null on failure (or for a size that can't be represented).
@@ -40,3 +42,5 @@ inline AlignedPtr<T> makeAligned(std::size_t count) {
   if (count > ((std::size_t)-1) / sizeof(T)) return AlignedPtr<T>();
   return AlignedPtr<T>(static_cast<T*>(alignedAlloc(count * sizeof(T))));
 }
+
+}  // namespace limg

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace limg {
+
 namespace {
 
 constexpr int kNotBmp = 30;       // wrong magic, or headers, palette or rows don't fit
@@ -182,3 +184,5 @@ Image* BmpLoadFromMemory(const uint8_t* data, int32_t size) {
   if (BmpDecode(image, data, size) != 0) ImageDestroy(&image);
   return image;
 }
+
+}  // namespace limg

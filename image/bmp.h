@@ -5,6 +5,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Decodes a whole file held in memory; a new record owned by the caller, or null.
 Image* BmpLoadFromMemory(const uint8_t* data, int32_t size);
 
@@ -17,3 +19,5 @@ void BmpProbe(const uint8_t* data, int32_t size, int32_t* width, int32_t* height
 // Fills image (created with the probed size) from the file: 0, or 30 (not a BMP or its
 // layout doesn't fit the data) or 31 (an encoding this decoder doesn't read).
 int BmpDecode(Image* image, const uint8_t* data, int32_t size);
+
+}  // namespace limg

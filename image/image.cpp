@@ -6,6 +6,8 @@
 
 #include "image/aligned_alloc.h"
 
+namespace limg {
+
 std::size_t ImagePixelBlockBytes(int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return 0;
   const uint64_t count = uint64_t(width) * uint64_t(height);
@@ -45,3 +47,5 @@ void ImageDestroy(Image** image) {
   delete *image;
   *image = nullptr;
 }
+
+}  // namespace limg

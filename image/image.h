@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace limg {
+
 struct Image {
   char name[256];     // layer name, NUL-terminated; empty when the source has none
   int32_t left;       // layer position and mode; 0 when absent
@@ -37,3 +39,5 @@ std::size_t ImagePixelBlockBytes(int32_t width, int32_t height);
 // Decodes a whole image file held in memory, choosing the decoder by its first bytes.
 // Returns a new record owned by the caller, or null.
 Image* ImageLoadFromMemory(const uint8_t* data, int32_t size);
+
+}  // namespace limg

@@ -7,6 +7,8 @@
 #include "image/image.h"
 #include "image/tlg/tlg.h"
 
+namespace limg {
+
 namespace {
 
 using Loader = Image* (*)(const uint8_t* data, int32_t size);
@@ -59,3 +61,5 @@ Image* ImageLoadFromMemory(const uint8_t* data, int32_t size) {
   if (ImageLooksLikeTga(data, size)) return TgaLoadFromMemory(data, size);
   return nullptr;
 }
+
+}  // namespace limg

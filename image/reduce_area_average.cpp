@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace limg {
+
 // Channels are read and written as the bytes of the pixel words in places.
 #if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__)
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixel words are stored little-endian");
@@ -346,3 +348,5 @@ void reduce(Image* target, const Image* source, bool wide) {
 void ReduceAreaAverage(Image* target, const Image* source) { reduce(target, source, false); }
 
 void ReduceAreaAverageWide(Image* target, const Image* source) { reduce(target, source, true); }
+
+}  // namespace limg

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace limg {
+
 // x / d for sums x <= 255 * d: a shift for powers of two, a multiply by a rounded-up
 // reciprocal for d < 65536 (exact for that range: x * (m*d - 2^40) < 2^40), else a division.
 // Each is its own type, so that the loops are compiled once per kind with no choice inside.
@@ -64,3 +66,5 @@ inline AreaRowKernel<DivideBy> kernelFor(const AreaRowKernels& k, const DivideBy
 
 // The SSE4.1 kernels, defined in reduce_area_average_sse41.cpp; null where the build has none.
 extern const AreaRowKernels* const kAreaRowSse41;
+
+}  // namespace limg

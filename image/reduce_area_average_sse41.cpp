@@ -7,6 +7,8 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 
+namespace limg {
+
 namespace {
 
 __attribute__((target("sse4.1"))) inline __m128i widen(uint32_t p) {
@@ -54,8 +56,14 @@ constexpr AreaRowKernels kSse41 = {rowNarrowSse41<ShiftBy>, rowNarrowSse41<Multi
 
 const AreaRowKernels* const kAreaRowSse41 = &kSse41;
 
+}  // namespace limg
+
 #else
 
+namespace limg {
+
 const AreaRowKernels* const kAreaRowSse41 = nullptr;
+
+}  // namespace limg
 
 #endif

@@ -9,6 +9,8 @@
 #include "image/resize_filters.h"
 #include "image/resize_kernels.h"
 
+namespace limg {
+
 namespace {
 
 using Filter = void (*)(Image* target, const Image* source);
@@ -278,3 +280,5 @@ void ResizeBilinear(Image* target, const Image* source) {
     kernels.vertical(rowTop, rowBottom, t.frac, target->pixels + std::size_t(j) * std::size_t(W), std::size_t(W));
   }
 }
+
+}  // namespace limg

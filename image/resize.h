@@ -2,6 +2,8 @@
 // Resizing an Image: three size modes, filters chosen separately for enlarging and shrinking.
 #include "image/image.h"
 
+namespace limg {
+
 enum ResizeMode { kResizePercent = 0, kResizePixels = 1, kResizeFactor = 2 };
 enum ResizeFilter { kFilterNearest = 0, kFilterBilinear = 1, kFilterAreaAverage = 2 };
 
@@ -12,3 +14,5 @@ int ImageResize(Image** target, const Image* source, double a, double b, int mod
 
 // Replaces *image by its resized copy; on failure *image is left untouched.
 int ImageResizeInPlace(Image** image, double a, double b, int mode, int shrinkFilter, int enlargeFilter);
+
+}  // namespace limg

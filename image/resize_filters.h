@@ -5,6 +5,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Source column (row) min(int(i * w / W + 0.5), w - 1) for target column (row) i.
 void ResizeNearest(Image* target, const Image* source);
 
@@ -27,3 +29,5 @@ int ResizeVectorInUse();
 
 // Chooses the level used from now on (clamped to the supported one); returns the level set.
 int ResizeSetVector(int level);
+
+}  // namespace limg

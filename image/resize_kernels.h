@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace limg {
+
 // Source samples and the 18-bit weight of the second one for one target column.
 struct BilinearTap {
   int32_t first;
@@ -29,3 +31,5 @@ BilinearKernels bilinearKernelsFor(int level);
 
 // The SSE4.1 kernels, defined in resize_sse41.cpp; null where the build has none.
 extern const BilinearKernels* const kBilinearSse41;
+
+}  // namespace limg

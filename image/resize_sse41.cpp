@@ -7,6 +7,8 @@
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 
+namespace limg {
+
 namespace {
 
 constexpr int kFracBits = 18;
@@ -60,8 +62,14 @@ constexpr BilinearKernels kSse41 = {horizontalSse41, verticalSse41};
 
 const BilinearKernels* const kBilinearSse41 = &kSse41;
 
+}  // namespace limg
+
 #else
 
+namespace limg {
+
 const BilinearKernels* const kBilinearSse41 = nullptr;
+
+}  // namespace limg
 
 #endif

@@ -13,6 +13,8 @@
 #include "launcher/picture.h"
 #include "launcher/wide_win32.h"
 
+using namespace limg;
+
 ButtonControl buttonTable[kButtonSlots];
 ImagePanel panelTable[kPanelSlots];
 boost::unordered_map<uintptr_t, ButtonControl*> buttonByHandle;

@@ -7,6 +7,8 @@
 #include "launcher/error_box.h"
 #include "pack/packed_data_file.h"
 
+using namespace limg;
+
 Image* loadPicture(const char* name) {
   uint32_t size = 0;
   if (!loadFileToScratch(name, &size)) return nullptr;

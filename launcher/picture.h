@@ -8,9 +8,9 @@
 // Loads the named resource through the packed data file and decodes it. Null after a
 // reported failure (loadFile's messages, or the name followed by " を読み込めませんでした").
 // The caller owns the result (ImageDestroy).
-Image* loadPicture(const char* name);
+limg::Image* loadPicture(const char* name);
 
 // The picture's rows into a bitmap of bitmapWidth x bitmapHeight pixels of 4 bytes, rows
 // top-down without gaps. Equal sizes copy the whole pixel block; otherwise only the part
 // both cover is copied, row by row. Nothing without bits or pixels.
-void copyPictureToBitmap(const Image* picture, uint8_t* bits, int bitmapWidth, int bitmapHeight);
+void copyPictureToBitmap(const limg::Image* picture, uint8_t* bits, int bitmapWidth, int bitmapHeight);

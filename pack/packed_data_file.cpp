@@ -11,6 +11,8 @@
 #include "pack/name_key.h"
 #include "pack/packed_format.h"
 
+using namespace limg;
+
 PackedDataFile packedData;
 
 namespace {

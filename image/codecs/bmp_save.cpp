@@ -7,6 +7,8 @@
 
 #include "image/codecs/grey_level.h"
 
+namespace limg {
+
 namespace {
 
 constexpr uint32_t kHeadersSize = 14 + 40;
@@ -120,3 +122,5 @@ int BmpSave(const char* path, const Image* image, int32_t bitDepth) {
   }
   return 1;
 }
+
+}  // namespace limg

@@ -5,9 +5,13 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Writes image to path; bitDepth 0 means image->bitDepth; 8, 24 and 32 are written.
 // 1 on success, 0 on failure (with a message on stdout).
 int BmpSave(const char* path, const Image* image, int32_t bitDepth);
 
 // Bytes per stored row: the smallest multiple of 4 not below width x bitDepth / 8.
 uint32_t BmpStride(int32_t width, int32_t bitDepth);
+
+}  // namespace limg

@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace limg {
+
 namespace {
 
 // The tables hold the standard luma weights (ITU-R BT.601): 0.299 R + 0.587 G + 0.114 B.
@@ -24,3 +26,5 @@ uint8_t greyLevel(uint32_t pixel) {
   const double v = greyR[(pixel >> 16) & 0xFF] + greyG[(pixel >> 8) & 0xFF] + greyB[pixel & 0xFF] + 0.5;
   return v >= 255.0 ? 255 : uint8_t(v);
 }
+
+}  // namespace limg

@@ -6,6 +6,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Decodes a whole file held in memory; a new record owned by the caller, or null.
 Image* JpegLoadFromMemory(const uint8_t* data, int32_t size);
 
@@ -60,3 +62,5 @@ int JpegEncodeAlphaPlane(const Image* image, int32_t quality, int32_t flags, uin
 // zlib compress2 of image's alpha bytes at level into buffer; *size is its room on entry
 // and the coded length on success. 1 on zlib success, else 0.
 int ZlibEncodeAlphaPlane(const Image* image, int32_t level, uint8_t* buffer, uint32_t* size);
+
+}  // namespace limg

@@ -10,6 +10,8 @@
 #include "image/codecs/jpeg_internal.h"
 #include "image/codecs/png.h"
 
+namespace limg {
+
 namespace {
 
 constexpr uint32_t kFirstSegmentRoom = 0xFFF5;  // 65535 - 2 length bytes - 8 header bytes
@@ -223,3 +225,5 @@ int ZlibEncodeAlphaPlane(const Image* image, int32_t level, uint8_t* buffer, uin
   *size = uint32_t(length);
   return 1;
 }
+
+}  // namespace limg

@@ -7,6 +7,8 @@
 #include "image/aligned_alloc.h"
 #include "image/codecs/jpeg_internal.h"
 
+namespace limg {
+
 int32_t jpegFindMarker(const uint8_t* data, int32_t size, uint8_t lo, uint8_t hi) {
   if (!data) return -1;
   int64_t i = 2;
@@ -92,3 +94,5 @@ void jpegSetDestination(j_compress_ptr cinfo, JpegMemoryDestination* dest, uint8
   dest->length = 0;
   cinfo->dest = &dest->pub;
 }
+
+}  // namespace limg

@@ -7,6 +7,8 @@
 #include "image/codecs/jpeg.h"
 #include "image/codecs/jpeg_internal.h"
 
+namespace limg {
+
 namespace {
 
 struct JpegReadJob {
@@ -131,3 +133,5 @@ Image* JpegLoadFromMemory(const uint8_t* data, int32_t size) {
   if (JpegDecode(image, data, size) != 0) ImageDestroy(&image);
   return image;
 }
+
+}  // namespace limg

@@ -11,6 +11,8 @@
 #include "image/codecs/layer_name.h"
 #include "image/codecs/png.h"
 
+namespace limg {
+
 namespace {
 
 constexpr size_t kPositionPayload = 256;
@@ -287,3 +289,5 @@ int JpegSave(const char* path, Image* image, int32_t bitDepth, int32_t quality, 
   std::fclose(file);
   return 1;
 }
+
+}  // namespace limg

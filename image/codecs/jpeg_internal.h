@@ -9,6 +9,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Marker walk: from offset 2, the index of the first 0xFF followed by a marker byte in
 // [lo, hi], or -1. Bytes other than 0xFF and fill bytes are passed one by one, other
 // marker segments stepped over by their length; every read stays inside the data.
@@ -62,3 +64,5 @@ inline void writeLe32(uint8_t* p, uint32_t v) {
   p[2] = uint8_t(v >> 16);
   p[3] = uint8_t(v >> 24);
 }
+
+}  // namespace limg

@@ -6,6 +6,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 inline void layerNameExtension(Image* image, const char (&extension)[4]) {
   const void* end = std::memchr(image->name, 0, sizeof image->name);
   const std::size_t length =
@@ -15,3 +17,5 @@ inline void layerNameExtension(Image* image, const char (&extension)[4]) {
 
 // Whether a writer stores the layer values at all: a name or a mode; position alone is not enough.
 inline bool hasLayerValues(const Image* image) { return image->name[0] != '\0' || image->mode != 0; }
+
+}  // namespace limg

@@ -9,6 +9,8 @@
 #include "image/codecs/png_internal.h"
 #include "launcher/numbers.h"
 
+namespace limg {
+
 void pngReadFromCursor(png_structp png, png_bytep out, png_size_t length) {
   auto* cursor = static_cast<PngReadCursor*>(png_get_io_ptr(png));
   if (length > cursor->size - cursor->position) png_error(png, "read past the end of the data");
@@ -219,3 +221,5 @@ uint8_t* PngDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width, i
   if (height) *height = job.height;
   return job.plane;
 }
+
+}  // namespace limg

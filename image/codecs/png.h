@@ -5,6 +5,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Decodes a whole file held in memory; a new record owned by the caller, or null.
 Image* PngLoadFromMemory(const uint8_t* data, int32_t size);
 
@@ -40,3 +42,5 @@ uint8_t* PngDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width = 
 // cursor on entry and the encoded length on success; 1 or 0 (also when it doesn't fit).
 int PngEncodeAlphaPlane(const Image* image, int32_t level, int32_t interlace, uint8_t* cursor,
                         int32_t* size);
+
+}  // namespace limg

@@ -11,6 +11,8 @@
 #include "image/codecs/png_internal.h"
 #include "launcher/numbers.h"
 
+namespace limg {
+
 void pngWriteToCursor(png_structp png, png_bytep bytes, png_size_t length) {
   auto* cursor = static_cast<PngWriteCursor*>(png_get_io_ptr(png));
   if (length > cursor->capacity - cursor->length) {
@@ -233,3 +235,5 @@ int PngEncodeAlphaPlane(const Image* image, int32_t level, int32_t interlace, ui
   *size = int32_t(job.cursor.length);
   return 1;
 }
+
+}  // namespace limg

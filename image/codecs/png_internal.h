@@ -5,6 +5,8 @@
 
 #include <png.h>
 
+namespace limg {
+
 // Reads never go past size: a request beyond the end is a libpng error.
 struct PngReadCursor {
   const uint8_t* data;
@@ -23,3 +25,5 @@ struct PngWriteCursor {
   uint8_t* owned;
 };
 void pngWriteToCursor(png_structp png, png_bytep bytes, png_size_t length);
+
+}  // namespace limg

@@ -8,6 +8,8 @@
 #include "image/codecs/tga.h"
 #include "image/tlg/tlg_encode.h"
 
+namespace limg {
+
 namespace {
 
 int saveBmp(const char* path, Image* image, int32_t bitDepth, int32_t, int32_t) {
@@ -35,3 +37,5 @@ int saveTga(const char* path, Image* image, int32_t bitDepth, int32_t rle, int32
 
 const ImageSaveFunction ImageSaveFunctions[kImageSaveFormatCount] = {saveBmp, savePng, saveJpeg, saveTlg,
                                                                      saveTga};
+
+}  // namespace limg

@@ -13,6 +13,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 enum ImageSaveFormat : int {
   kImageSaveBmp = 0,
   kImageSavePng = 1,
@@ -26,3 +28,5 @@ using ImageSaveFunction = int (*)(const char* path, Image* image, int32_t bitDep
                                   int32_t optionB);
 
 extern const ImageSaveFunction ImageSaveFunctions[kImageSaveFormatCount];
+
+}  // namespace limg

@@ -7,6 +7,8 @@
 
 #include "image/codecs/tga/tga_stream.h"
 
+namespace limg {
+
 namespace {
 
 enum class PixelKind { None, Mapped, TrueColour, Grey };
@@ -276,3 +278,5 @@ int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle)
   }
   return 1;
 }
+
+}  // namespace limg

@@ -6,6 +6,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // Decodes a whole file held in memory; a new record owned by the caller, or null.
 Image* TgaLoadFromMemory(const uint8_t* data, int32_t size);
 
@@ -36,3 +38,5 @@ int TgaDecode(Image* image, const uint8_t* data, int32_t size, uint8_t* workBuff
 // Writes image to path; bitDepth 0 means image->bitDepth; 24 and 32 are written. rle nonzero
 // asks for run-length coding. 1 on success, 0 on failure (with a message on stdout).
 int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle);
+
+}  // namespace limg

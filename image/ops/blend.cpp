@@ -13,6 +13,8 @@
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
+namespace limg {
+
 namespace {
 
 // ((v * a + w * (255 - a) + 1) * 257) >> 16: v weighted by a/255 against w.
@@ -251,3 +253,5 @@ const ImageBlendFunction ImageBlendFunctions[kBlendModeCount] = {
 };
 
 const ImageBlendFunction ImageBlendBasicFunctions[2] = {ImageBlendNormal, blendSeparable<4>};
+
+}  // namespace limg

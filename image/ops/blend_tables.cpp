@@ -11,6 +11,8 @@
 #include "image/ops/blend_tables.h"
 #include "image/ops/ops.h"
 
+namespace limg {
+
 namespace {
 
 double clamp01(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
@@ -169,3 +171,5 @@ const uint8_t* ImageDestWeightTable() { return ops::blendTables().destWeight; }
 const int32_t* ImageReciprocalTable() { return ops::blendTables().reciprocal; }
 const uint8_t* ImageOverAlphaTable() { return ops::blendTables().overAlpha; }
 const uint8_t* ImageOverWeightTable() { return ops::blendTables().overWeight; }
+
+}  // namespace limg

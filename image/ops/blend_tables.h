@@ -2,6 +2,8 @@
 // The lookup tables of blending and mask-to-alpha (values: blend_tables.cpp).
 #include <cstdint>
 
+namespace limg {
+
 namespace ops {
 
 constexpr int kBlendTableCount = 19;  // modes 2-21, mode 11 sharing mode 2's table
@@ -21,3 +23,5 @@ const BlendTables& blendTables();
 const uint8_t* blendTableOf(int mode);
 
 }  // namespace ops
+
+}  // namespace limg

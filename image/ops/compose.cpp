@@ -5,6 +5,8 @@
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
+namespace limg {
+
 namespace {
 
 template <class RowOp>
@@ -36,3 +38,5 @@ int ImageComposeXor(Image* dst, const Image* src, int32_t x, int32_t y) {
 
 const ImageComposeFunction ImageComposeFunctions[3] = {ImageComposeCopy, ImageComposeMasked,
                                                        ImageComposeXor};
+
+}  // namespace limg

@@ -5,6 +5,8 @@
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
+namespace limg {
+
 namespace ops {
 
 ResultImage::ResultImage(Image** dst, const Image* src, int64_t w, int64_t h) : dst_(dst) {
@@ -84,3 +86,5 @@ int ImageCut(Image** dst, const Image* src, int32_t x, int32_t y, int32_t w, int
   result.finish();
   return 1;
 }
+
+}  // namespace limg

@@ -5,6 +5,8 @@
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
+namespace limg {
+
 namespace {
 
 // Sets the alpha of n pixels of `to` from the mask pixels `from` by the mask type; any
@@ -63,3 +65,5 @@ int ImageSplitMaskToAlpha(Image** image, const Image* /*unused*/, int type, int3
 
 const ImageMaskToAlphaFunction ImageMaskToAlphaFunctions[2] = {ImageMaskToAlpha,
                                                                ImageSplitMaskToAlpha};
+
+}  // namespace limg

@@ -6,6 +6,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 // ---- Cut and rotate: the result goes to *dst, reused when it already has the wanted size
 // (header kept, pixels overwritten), otherwise replaced by a new image with src's bitDepth
 // and a zeroed header. When the new image can't be made, *dst is destroyed and left null.
@@ -99,3 +101,5 @@ typedef int (*ImageMaskToAlphaFunction)(Image** dst, const Image* mask, int type
                                         int32_t y);
 // 0 mask from a second image, 1 mask from the right half.
 extern const ImageMaskToAlphaFunction ImageMaskToAlphaFunctions[2];
+
+}  // namespace limg

@@ -7,6 +7,8 @@
 
 #include "image/image.h"
 
+namespace limg {
+
 namespace ops {
 
 // A usable image: a record with a positive size and pixels.
@@ -82,3 +84,5 @@ class ResultImage {
 };
 
 }  // namespace ops
+
+}  // namespace limg

@@ -7,6 +7,8 @@
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
+namespace limg {
+
 namespace {
 
 constexpr int kFracBits = 18;
@@ -147,3 +149,5 @@ int ImageRotateBilinear(Image** dst, const Image* src, double angle, double scal
 }
 
 const ImageRotateFunction ImageRotateFunctions[2] = {ImageRotateNearest, ImageRotateBilinear};
+
+}  // namespace limg

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace limg {
+
 struct SlideCompressor::State {
   uint8_t ring[kRingSize + kMirror];
   int32_t heads[65536];  // newest position of each two-byte key, or -1
@@ -326,3 +328,5 @@ void SlideCompressor::Encode(const uint8_t* input, std::size_t length, uint8_t* 
   if (mask != 1) output[flagIndex] = uint8_t(flags);
   *outCount = o;
 }
+
+}  // namespace limg

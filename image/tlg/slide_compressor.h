@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace limg {
+
 class SlideCompressor {
  public:
   static constexpr int kRingSize = 4096;
@@ -43,3 +45,5 @@ class SlideCompressor {
   void unlink(int position);
   void linkAtHead(int position);
 };
+
+}  // namespace limg

@@ -4,6 +4,8 @@
 #include "image/aligned_alloc.h"
 #include "image/tlg/tlg_decode.h"
 
+namespace limg {
+
 namespace {
 
 template <bool kAlpha>
@@ -111,3 +113,5 @@ bool Tlg5Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   }
   return true;
 }
+
+}  // namespace limg

@@ -6,6 +6,8 @@
 #include "image/tlg/slide_compressor.h"
 #include "image/tlg/tlg_encode.h"
 
+namespace limg {
+
 namespace {
 
 constexpr int kBlockHeight = 4;
@@ -85,3 +87,5 @@ void Tlg5Encode(const TlgEncodeSource& source, TlgMemoryWriter& writer) {
     writer.patch32(tableAt + 4 * uint32_t(b), blockSize);
   }
 }
+
+}  // namespace limg

@@ -5,6 +5,8 @@
 #include "image/tlg/tlg6_transform.h"
 #include "image/tlg/tlg_decode.h"
 
+namespace limg {
+
 namespace {
 
 inline uint8_t med(uint8_t a, uint8_t b, uint8_t c) {
@@ -171,3 +173,5 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   }
   return true;
 }
+
+}  // namespace limg

@@ -18,6 +18,8 @@
 #include <thread>
 #endif
 
+namespace limg {
+
 namespace {
 
 // The forward transforms: the decoder's steps in reverse order, subtracting. Alpha never changes.
@@ -370,3 +372,5 @@ void SaveTLG6(const TlgEncodeSource& source, TlgMemoryWriter& writer, int thread
     std::vector<uint8_t>().swap(band.records);
   }
 }
+
+}  // namespace limg

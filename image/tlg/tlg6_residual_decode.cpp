@@ -5,6 +5,8 @@
 #include "image/tlg/tlg_routines.h"
 #include "image/tlg/tlg_tables.h"
 
+namespace limg {
+
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the bit readers load little-endian words");
 
 namespace {
@@ -347,3 +349,5 @@ __attribute__((target("bmi,bmi2"))) bool TlgDecodeChannelsBmi2(uint32_t* words, 
   return decodeScanned(words, count, channels, bits, bitCounts);
 }
 #endif
+
+}  // namespace limg

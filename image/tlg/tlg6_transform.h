@@ -3,6 +3,8 @@
 // run in order on the residual word (byte 0 B, 1 G, 2 R; alpha is never changed).
 #include <cstdint>
 
+namespace limg {
+
 struct Tlg6TransformStep {
   uint8_t dst, src;
 };
@@ -39,3 +41,5 @@ inline uint32_t Tlg6ApplyTransform(uint32_t word, uint32_t index) {
   for (int s = 0; s < t.count; ++s) r[t.steps[s].dst] = uint8_t(r[t.steps[s].dst] + r[t.steps[s].src]);
   return uint32_t(r[0]) | uint32_t(r[1]) << 8 | uint32_t(r[2]) << 16 | uint32_t(r[3]) << 24;
 }
+
+}  // namespace limg

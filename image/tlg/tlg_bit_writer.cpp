@@ -7,6 +7,8 @@
 #include "image/aligned_alloc.h"
 #include "image/tlg/tlg_tables.h"
 
+namespace limg {
+
 namespace {
 
 constexpr uint32_t kGrowStep = 4096;
@@ -121,3 +123,5 @@ void TlgEncodeChannel(TlgBitWriter& writer, const int8_t* values, std::size_t co
     i = end;
   }
 }
+
+}  // namespace limg

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace limg {
+
 struct TlgBitWriter {
   uint8_t* data = nullptr;  // zero-filled beyond the written bits
   uint32_t capacity = 0;
@@ -40,3 +42,5 @@ inline uint32_t TlgFoldResidual(int e) { return e > 0 ? uint32_t(2 * e - 1) : ui
 
 // Raised (after printing it) by the TLG6 writer for its three failures.
 void TlgThrowEncodeError(const char* message);
+
+}  // namespace limg

@@ -7,6 +7,8 @@
 #include "image/tlg/tlg_routines.h"
 #include "image/tlg/tlg_stream.h"
 
+namespace limg {
+
 struct TlgCallbacks {
   // Sizes the record and allocates its pixels (plus a zeroed spare row); returns colours * 8,
   // or 0 for a size that can't be represented. Raises std::bad_alloc when memory runs out.
@@ -29,3 +31,5 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
 
 // TlgLoadFromMemory with a given routine set (tests and fuzzing compare the sets).
 Image* TlgLoadFromMemoryWith(const uint8_t* data, int32_t length, const TlgRoutines& routines);
+
+}  // namespace limg

@@ -6,6 +6,8 @@
 #include "image/image.h"
 #include "image/tlg/tlg_stream.h"
 
+namespace limg {
+
 // Packed pixels to encode. Row i holds width x colours bytes; a pixel's bytes are the image
 // pixel's bytes 0, 1, 2, 3 (B, G, R, A), as many as there are colours.
 struct TlgEncodeSource {
@@ -58,3 +60,5 @@ int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6);
 uint32_t TlgFormatTags(const Image& image, uint8_t* out, uint32_t capacity);
 // Applies the "tlg" name rule to name in place; returns whether it changed.
 bool TlgRenameForTlg(char* name, std::size_t capacity);
+
+}  // namespace limg

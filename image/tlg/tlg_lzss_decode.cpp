@@ -3,6 +3,8 @@
 
 #include "image/tlg/tlg_routines.h"
 
+namespace limg {
+
 namespace {
 
 constexpr uint32_t kRingMask = 4095;
@@ -150,3 +152,5 @@ done:
   std::memcpy(ring, tail + first, keep - first);
   return (r0 + out) & kRingMask;
 }
+
+}  // namespace limg

@@ -9,6 +9,8 @@
 #include "image/tlg/tlg_decode.h"
 #include "launcher/numbers.h"
 
+namespace limg {
+
 namespace {
 
 constexpr uint32_t kTagsChunkName = 't' | 'a' << 8 | 'g' << 16 | uint32_t('s') << 24;
@@ -188,3 +190,5 @@ Image* TlgLoadFromMemoryWith(const uint8_t* data, int32_t length, const TlgRouti
 Image* TlgLoadFromMemory(const uint8_t* data, int32_t size) {
   return TlgLoadFromMemoryWith(data, size, TlgActiveRoutines());
 }
+
+}  // namespace limg

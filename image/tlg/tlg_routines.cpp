@@ -5,6 +5,8 @@
 #include <cpuid.h>
 #endif
 
+namespace limg {
+
 uint32_t TlgProbeCpu() {
   uint32_t features = 0;
 #ifdef TLG_HAVE_X86_FORMS
@@ -59,3 +61,5 @@ std::vector<TlgRoutines> TlgAvailableRoutines(uint32_t features) {
 }
 
 TlgRoutines TlgSelectRoutines(uint32_t features) { return TlgAvailableRoutines(features).back(); }
+
+}  // namespace limg

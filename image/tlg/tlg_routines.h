@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace limg {
+
 // Output buffers handed to an LZSS decode routine have this many writable bytes past their
 // capacity: the fast forms copy in whole 16-byte pieces. Bytes past the decoded length are
 // left undefined.
@@ -106,3 +108,5 @@ uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_t width, 
                            const uint32_t* residuals, uint32_t initialPixel, int32_t oddSkip,
                            int forward);
 #endif
+
+}  // namespace limg

@@ -9,6 +9,8 @@
 #include "image/tlg/tlg_encode.h"
 #include "image/tlg/tlg_routines.h"
 
+namespace limg {
+
 namespace {
 
 void putDecimal(std::vector<uint8_t>& out, uint32_t v) {
@@ -123,3 +125,5 @@ int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
   }
   return 1;
 }
+
+}  // namespace limg

@@ -11,6 +11,8 @@
 
 #define TLG_SSE2 __attribute__((target("sse2")))
 
+namespace limg {
+
 namespace {
 
 // ---- TLG5: 16 pixels at a time; the running sums are a prefix sum over the words.
@@ -148,5 +150,7 @@ TLG_SSE2 uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_
   }
   return uint32_t(_mm_cvtsi128_si32(left));
 }
+
+}  // namespace limg
 
 #endif

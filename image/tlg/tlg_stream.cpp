@@ -5,6 +5,8 @@
 
 #include "image/aligned_alloc.h"
 
+namespace limg {
+
 const uint8_t kTlgContainerMagic[11] = {'T', 'L', 'G', '0', '.', '0', 0, 's', 'd', 's', 0x1a};
 const uint8_t kTlg5Magic[11] = {'T', 'L', 'G', '5', '.', '0', 0, 'r', 'a', 'w', 0x1a};
 const uint8_t kTlg6Magic[11] = {'T', 'L', 'G', '6', '.', '0', 0, 'r', 'a', 'w', 0x1a};
@@ -94,3 +96,5 @@ void TlgMemoryWriter::patch32(uint32_t offset, uint32_t v) {
   if (uint64_t(offset) + 4 > position) return;
   for (int i = 0; i < 4; ++i) data[offset + i] = uint8_t(v >> (8 * i));
 }
+
+}  // namespace limg

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace limg {
+
 struct TlgMemoryStream {
   const uint8_t* data;  // not owned
   uint32_t size;
@@ -52,3 +54,5 @@ struct TlgMemoryWriter {
 extern const uint8_t kTlgContainerMagic[11];  // "TLG0.0\0sds\x1a"
 extern const uint8_t kTlg5Magic[11];          // "TLG5.0\0raw\x1a"
 extern const uint8_t kTlg6Magic[11];          // "TLG6.0\0raw\x1a"
+
+}  // namespace limg

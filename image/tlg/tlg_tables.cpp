@@ -1,5 +1,7 @@
 #include "image/tlg/tlg_tables.h"
 
+namespace limg {
+
 namespace {
 
 // Rows of k = 0..8 in each column n; every column covers exactly 1024 rows.
@@ -44,3 +46,5 @@ constexpr std::array<uint8_t, 4096> buildBitScan() {
 
 const std::array<std::array<uint8_t, 4>, 1024> kTlgGolombBitLength = buildGolomb();
 const std::array<uint8_t, 4096> kTlgBitScan = buildBitScan();
+
+}  // namespace limg

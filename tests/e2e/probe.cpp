@@ -29,6 +29,8 @@
 #include "image/image.h"
 #include "image/resize.h"
 
+using namespace limg;
+
 namespace {
 
 std::string hex(const std::string& s) {

@@ -16,6 +16,8 @@
 #include "launcher/picture.h"
 #include "pack/packed_data_file.h"
 
+using namespace limg;
+
 namespace {
 double nowMs() {
   static LARGE_INTEGER frequency = [] {

@@ -10,6 +10,8 @@
 #include "image/resize_filters.h"
 #include "test_support.h"
 
+using namespace limg;
+
 namespace {
 
 // Reduces n samples to m by exact rational area weights: target t covers [t*n/m, (t+1)*n/m)

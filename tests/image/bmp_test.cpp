@@ -12,6 +12,8 @@
 #include "image/image.h"
 #include "test_support.h"
 
+using namespace limg;
+
 namespace {
 
 void put16(std::vector<uint8_t>& v, std::size_t at, uint32_t x) {

@@ -6,6 +6,8 @@
 #include "image/image.h"
 #include "image/image_load.h"
 
+using namespace limg;
+
 TEST(ImageCreate, RefusesNonPositiveAndOverflowingSizes) {
   EXPECT_EQ(ImageCreate(0, 5, 32), nullptr);
   EXPECT_EQ(ImageCreate(5, -1, 32), nullptr);

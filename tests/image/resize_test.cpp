@@ -10,6 +10,8 @@
 #include "image/resize_kernels.h"
 #include "test_support.h"
 
+using namespace limg;
+
 namespace {
 
 Image* imageOf(int32_t w, int32_t h, const std::vector<uint32_t>& words) {

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+using namespace limg;
+
 std::vector<uint8_t> readFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

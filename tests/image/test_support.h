@@ -33,15 +33,15 @@ class GuardedBuffer {
 };
 
 // A w x h image of random words (bitDepth 32).
-Image* makeRandomImage(int32_t w, int32_t h, std::mt19937& rng);
+limg::Image* makeRandomImage(int32_t w, int32_t h, std::mt19937& rng);
 
 // Owns an Image for the length of a test.
 struct ImageHolder {
-  Image* image = nullptr;
-  explicit ImageHolder(Image* i = nullptr) : image(i) {}
-  ~ImageHolder() { ImageDestroy(&image); }
+  limg::Image* image = nullptr;
+  explicit ImageHolder(limg::Image* i = nullptr) : image(i) {}
+  ~ImageHolder() { limg::ImageDestroy(&image); }
   ImageHolder(const ImageHolder&) = delete;
   ImageHolder& operator=(const ImageHolder&) = delete;
-  Image* operator->() const { return image; }
-  Image* get() const { return image; }
+  limg::Image* operator->() const { return image; }
+  limg::Image* get() const { return image; }
 };

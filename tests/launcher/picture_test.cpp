@@ -11,6 +11,8 @@
 #include "pack/packed_data_file.h"
 #include "tests/support/temp_dir.h"
 
+using namespace limg;
+
 namespace {
 
 // A 24-bit bottom-up BMP of 3 x 2 pixels; pixel (x, y) has blue x, green y, red 0x80.

@@ -13,6 +13,8 @@
 #include "tests/pack/dat_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace limg;
+
 TEST(NameKey, CrcCheckValueAndEmptyName) {
   EXPECT_EQ(nameKey("123456789"), 0x62EC59E3F1A4F00Aull);
   EXPECT_EQ(nameKey(""), 0ull);

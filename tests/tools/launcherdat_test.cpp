@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <random>
 
@@ -118,6 +119,48 @@ TEST(NameCodec, ShiftJisRoundTripAndDisplay) {
   EXPECT_EQ(displayCp932(sjis), u8"画像/タイトル.png");
   EXPECT_EQ(displayCp932("a\nb\x81"), "a\\x0Ab\\x81");
   EXPECT_FALSE(utf8ToCp932("\xFF\xFE").has_value());
+  EXPECT_FALSE(utf8ToCp932("\xEA\xB2\x8C\xEC\x9E\x84").has_value());  // 게임
+  EXPECT_FALSE(utf8ToCp932("\xF0\x9F\x8E\xAE.png").has_value());  // U+1F3AE: none outside the BMP
+}
+
+// Converted through iconv (what the Linux tool used before it had the launcher's tables), or
+// nullopt where iconv refuses.
+std::optional<std::string> byIconv(const std::string& in, const char* from, const char* to) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == iconv_t(-1)) return std::nullopt;
+  std::string out(in.size() * 4 + 8, '\0');
+  char* src = const_cast<char*>(in.data());
+  char* dst = &out[0];
+  size_t srcLeft = in.size(), dstLeft = out.size();
+  const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  if (r == size_t(-1) || srcLeft) return std::nullopt;
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+TEST(NameCodec, EveryCharacterAsIconvHasIt) {
+  // Names keep the bytes they had when iconv made them: each BMP character to code page 932,
+  // and each byte pair back.
+  int differences = 0;
+  for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    std::string utf8;
+    if (c < 0x800) {
+      utf8 = {char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F))};
+    } else {
+      utf8 = {char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
+    }
+    if (utf8ToCp932(utf8) != byIconv(utf8, "UTF-8", "CP932") && ++differences < 5)
+      ADD_FAILURE() << "U+" << std::hex << uint32_t(c);
+  }
+  for (int lead = 0x81; lead <= 0xFC; ++lead)
+    for (int trail = 0x40; trail <= 0xFC; ++trail) {
+      const std::string pair = {char(lead), char(trail)};
+      if (cp932ToUtf8(pair) != byIconv(pair, "CP932", "UTF-8") && ++differences < 5)
+        ADD_FAILURE() << std::hex << lead << " " << trail;
+    }
+  EXPECT_EQ(differences, 0);
 }
 
 namespace {

@@ -12,15 +12,6 @@
 #include <unistd.h>
 #endif
 
-FILE* openFileUtf8(const std::filesystem::path& path, const char* mode) {
-#ifdef _WIN32
-  const std::wstring wmode(mode, mode + std::strlen(mode));
-  return _wfopen(path.c_str(), wmode.c_str());
-#else
-  return std::fopen(path.c_str(), mode);
-#endif
-}
-
 AtomicFile::AtomicFile(const std::filesystem::path& target) : target_(target) {
   static std::atomic<unsigned> counter{0};
   temporary_ = target;
@@ -32,8 +23,7 @@ AtomicFile::AtomicFile(const std::filesystem::path& target) : target_(target) {
 AtomicFile::~AtomicFile() {
   if (file_) {
     std::fclose(file_);
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
+    removeFile(temporary_);
   }
 }
 
@@ -43,23 +33,21 @@ std::string AtomicFile::commit() {
   const int saved = errno;
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  std::error_code ec;
   if (!written || !closed) {
-    std::filesystem::remove(temporary_, ec);
+    removeFile(temporary_);
     return std::string("write failed: ") + std::strerror(written ? errno : saved);
   }
-  std::filesystem::rename(temporary_, target_, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary_, ignored);
-    return target_.u8string() + ": " + ec.message();
+  std::string error;
+  if (!replaceFile(temporary_, target_, &error)) {
+    removeFile(temporary_);
+    return error;
   }
   return "";
 }
 
 std::string writeFileAtomic(const std::filesystem::path& target, const void* data, std::size_t size) {
   AtomicFile out(target);
-  if (!out.file()) return target.u8string() + ": " + out.error();
+  if (!out.file()) return utf8FromPath(target) + ": " + out.error();
   if (size && std::fwrite(data, 1, size, out.file()) != size) return std::string("write failed: ") + std::strerror(errno);
   return out.commit();
 }

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <string>
 
-// fopen with a path given in UTF-8 (std::filesystem::path), on every platform.
-FILE* openFileUtf8(const std::filesystem::path& path, const char* mode);
+#include "tools/common/files.h"
 
 class AtomicFile {
  public:

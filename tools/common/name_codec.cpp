@@ -1,13 +1,8 @@
 #include "tools/common/name_codec.h"
 
 #include <cstdio>
-#include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
+#include "launcher/cp932.h"
 
 namespace {
 
@@ -17,58 +12,24 @@ bool isAscii(const std::string& s) {
   return true;
 }
 
-#ifdef _WIN32
-std::optional<std::string> convert(const std::string& in, UINT from, UINT to) {
-  if (in.empty()) return std::string();
-  const int wide = MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), nullptr, 0);
-  if (wide <= 0) return std::nullopt;
-  std::vector<wchar_t> w(wide);
-  MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in.data(), int(in.size()), w.data(), wide);
-  BOOL lossy = FALSE;
-  BOOL* lossyArg = to == CP_UTF8 ? nullptr : &lossy;
-  const DWORD flags = 0;  // WC_ERR_INVALID_CHARS is Vista and later
-  const int n = WideCharToMultiByte(to, flags, w.data(), wide, nullptr, 0, nullptr, lossyArg);
-  if (n <= 0 || lossy) return std::nullopt;
-  std::string out(n, '\0');
-  WideCharToMultiByte(to, flags, w.data(), wide, &out[0], n, nullptr, lossyArg);
-  if (lossy) return std::nullopt;
-  return out;
-}
-#else
-std::optional<std::string> convert(const std::string& in, const char* from, const char* to) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == iconv_t(-1)) return std::nullopt;
-  std::string out(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = &out[0];
-  size_t dstLeft = out.size();
-  const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-  iconv_close(cd);
-  if (r == size_t(-1) || srcLeft != 0) return std::nullopt;
-  out.resize(out.size() - dstLeft);
-  return out;
-}
-#endif
-
 }  // namespace
 
+// Through the launcher's own tables, so that the tools and the launcher agree on every
+// character whatever the system's code page (on Linux they are iconv's CP932 as well).
 std::optional<std::string> utf8ToCp932(const std::string& utf8) {
   if (isAscii(utf8)) return utf8;
-#ifdef _WIN32
-  return convert(utf8, CP_UTF8, 932);
-#else
-  return convert(utf8, "UTF-8", "CP932");
-#endif
+  std::u16string text;
+  std::string out;
+  if (!utf8ToUtf16(utf8, text) || !utf16ToCp932(text, out)) return std::nullopt;
+  return out;
 }
 
 std::optional<std::string> cp932ToUtf8(const std::string& cp932) {
   if (isAscii(cp932)) return cp932;
-#ifdef _WIN32
-  return convert(cp932, 932, CP_UTF8);
-#else
-  return convert(cp932, "CP932", "UTF-8");
-#endif
+  bool valid = false;
+  const std::u16string text = cp932ToUtf16(cp932, &valid);
+  if (!valid) return std::nullopt;
+  return utf16ToUtf8(text);
 }
 
 std::string displayCp932(const std::string& cp932) {

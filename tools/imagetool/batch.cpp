@@ -8,16 +8,13 @@
 #include <map>
 #include <system_error>
 
+#include "tools/common/console.h"
+#include "tools/common/files.h"
 #include "tools/imagetool/parallel.h"
 #include "tools/imagetool/tool.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+
+using namespace limg;
 
 namespace fs = std::filesystem;
 
@@ -26,7 +23,7 @@ namespace {
 std::string withExtension(fs::path path, const OutputFormat& format) {
   const std::string ext = format.extensions;
   path.replace_extension(ext.substr(0, ext.find(' ')));
-  return path.string();
+  return utf8FromPath(path);
 }
 
 // Every picture file below dir, by extension, in name order.
@@ -36,7 +33,7 @@ std::vector<fs::path> picturesBelow(const fs::path& dir, std::error_code* failur
   fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code kind;
-    if (it->is_regular_file(kind) && isPictureExtension(lowerExtension(it->path().filename().string())))
+    if (it->is_regular_file(kind) && isPictureExtension(lowerExtension(utf8FromPath(it->path().filename()))))
       files.push_back(it->path());
   }
   if (ec) *failure = ec;
@@ -46,7 +43,7 @@ std::vector<fs::path> picturesBelow(const fs::path& dir, std::error_code* failur
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
-  return fs::exists(b, ec) && fs::equivalent(a, b, ec);
+  return fs::exists(pathFromUtf8(b), ec) && fs::equivalent(pathFromUtf8(a), pathFromUtf8(b), ec);
 }
 
 std::string megabytes(uint64_t bytes) {
@@ -57,19 +54,19 @@ std::string megabytes(uint64_t bytes) {
 
 class Progress {
  public:
-  Progress(std::size_t total) : total_(total), shown_(total > 0 && isatty(fileno(stderr))) {}
+  Progress(std::size_t total) : total_(total), shown_(total > 0 && isInteractive(stderr)) {}
   // Counts one finished job and redraws the bar when no other thread is drawing it.
   void step() {
     const std::size_t done = done_.fetch_add(1) + 1;
     if (!shown_ || drawing_.exchange(true)) return;
     const int width = 40, filled = int(double(width) * double(done) / double(total_));
-    std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(std::size_t(filled), '#').c_str(),
-                 std::string(std::size_t(width - filled), ' ').c_str(), done, total_);
+    printText(stderr, "\r[%s%s] %zu/%zu", std::string(std::size_t(filled), '#').c_str(),
+              std::string(std::size_t(width - filled), ' ').c_str(), done, total_);
     std::fflush(stderr);
     drawing_.store(false);
   }
   void finish() {
-    if (shown_) std::fprintf(stderr, "\n");
+    if (shown_) writeText(stderr, "\n");
   }
 
  private:
@@ -97,7 +94,7 @@ void convertOne(BatchJob& job, const OutputFormat& format, const WriteOptions& o
     return;
   }
   std::error_code ec;
-  job.bytesOut = fs::file_size(job.output, ec);
+  job.bytesOut = fs::file_size(pathFromUtf8(job.output), ec);
   job.done = true;
 }
 
@@ -106,15 +103,15 @@ void convertOne(BatchJob& job, const OutputFormat& format, const WriteOptions& o
 std::vector<BatchJob> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
                                 const OutputFormat& format) {
   std::vector<BatchJob> jobs;
-  const fs::path out(outputDir);
+  const fs::path out = pathFromUtf8(outputDir);
   for (const std::string& input : inputs) {
     std::error_code ec;
-    if (fs::is_directory(input, ec)) {
+    if (fs::is_directory(pathFromUtf8(input), ec)) {
       std::error_code failure;
-      for (const fs::path& file : picturesBelow(input, &failure)) {
+      for (const fs::path& file : picturesBelow(pathFromUtf8(input), &failure)) {
         BatchJob job;
-        job.input = file.string();
-        job.output = withExtension(out / file.lexically_relative(input), format);
+        job.input = utf8FromPath(file);
+        job.output = withExtension(out / file.lexically_relative(pathFromUtf8(input)), format);
         jobs.push_back(job);
       }
       if (failure) {
@@ -127,14 +124,14 @@ std::vector<BatchJob> planBatch(const std::vector<std::string>& inputs, const st
     }
     BatchJob job;
     job.input = input;
-    job.output = withExtension(out / fs::path(input).filename(), format);
-    if (!fs::is_regular_file(input, ec)) job.error = input + ": no such file";
+    job.output = withExtension(out / pathFromUtf8(input).filename(), format);
+    if (!fs::is_regular_file(pathFromUtf8(input), ec)) job.error = input + ": no such file";
     jobs.push_back(job);
   }
   std::map<std::string, std::string> taken;
   for (BatchJob& job : jobs) {
     if (!job.error.empty()) continue;
-    const std::string key = fs::path(job.output).lexically_normal().string();
+    const std::string key = utf8FromPath(pathFromUtf8(job.output).lexically_normal());
     const auto [it, fresh] = taken.emplace(key, job.input);
     if (!fresh) {
       job.error = job.input + ": same output " + job.output + " as " + it->second;
@@ -151,9 +148,9 @@ int runBatch(std::vector<BatchJob>& jobs, const OutputFormat& format, const Writ
   for (BatchJob& job : jobs) {
     if (!job.error.empty()) continue;
     std::error_code ec;
-    const fs::path parent = fs::path(job.output).parent_path();
+    const fs::path parent = pathFromUtf8(job.output).parent_path();
     if (!parent.empty() && !fs::create_directories(parent, ec) && ec)
-      job.error = job.input + ": cannot create " + parent.string() + ": " + ec.message();
+      job.error = job.input + ": cannot create " + utf8FromPath(parent) + ": " + ec.message();
   }
   Progress progress(jobs.size());
   runParallel(threads, jobs.size(), [&](std::size_t i) {
@@ -174,7 +171,7 @@ int runBatch(std::vector<BatchJob>& jobs, const OutputFormat& format, const Writ
     in += job.bytesIn;
     out += job.bytesOut;
   }
-  std::printf("%zu converted, %zu failed; %s in, %s out, ratio %.3f; %.2f s, %.1f files/s\n", converted, failed,
+  printText(stdout, "%zu converted, %zu failed; %s in, %s out, ratio %.3f; %.2f s, %.1f files/s\n", converted, failed,
               megabytes(in).c_str(), megabytes(out).c_str(), in ? double(out) / double(in) : 0.0, seconds,
               seconds > 0 ? double(converted) / seconds : 0.0);
   for (const BatchJob& job : jobs)

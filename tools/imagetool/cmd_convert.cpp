@@ -1,10 +1,13 @@
 // imagetool convert: one picture (IN OUT), or many into a folder (--to FORMAT, -o DIR).
 #include <filesystem>
 
+#include "tools/common/files.h"
 #include "tools/imagetool/batch.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/parallel.h"
 #include "tools/imagetool/tool.h"
+
+using namespace limg;
 
 namespace {
 
@@ -114,7 +117,7 @@ int runConvert(const Args& given) {
   if (!writeOptionsFrom(c, &options, &error)) return fail("convert: " + error);
   std::error_code ec;
   const bool batch = !c.to.empty() || !c.output.empty() || args.size() > 2 ||
-                     (!args.empty() && std::filesystem::is_directory(args[0], ec));
+                     (!args.empty() && std::filesystem::is_directory(pathFromUtf8(args[0]), ec));
   if (batch) return convertMany(args, c, options);
   if (args.size() != 2) return fail("convert: expected IN OUT (see imagetool convert --help)");
   return convertOne(args, c, options);

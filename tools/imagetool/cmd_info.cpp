@@ -5,6 +5,9 @@
 #include "image/image_load.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
+#include "tools/common/console.h"
+
+using namespace limg;
 
 int runInfo(const Args& args) {
   if (args.empty()) return fail("info: no file given (usage: imagetool info FILE...)");
@@ -23,7 +26,7 @@ int runInfo(const Args& args) {
       status = fail(path + ": not a picture any decoder accepts");
       continue;
     }
-    std::printf("%s: %s width=%d height=%d bitDepth=%d name=\"%s\" left=%d top=%d mode=%d\n", path.c_str(),
+    printText(stdout, "%s: %s width=%d height=%d bitDepth=%d name=\"%s\" left=%d top=%d mode=%d\n", path.c_str(),
                 format, int(image->width), int(image->height), int(image->bitDepth), image->name,
                 int(image->left), int(image->top), int(image->mode));
     ImageDestroy(&image);

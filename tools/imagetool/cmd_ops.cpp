@@ -6,6 +6,9 @@
 #include "image/ops/ops.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
+#include "tools/common/console.h"
+
+using namespace limg;
 
 namespace {
 
@@ -121,7 +124,7 @@ int runCompose(const Args& input) {
 }
 
 void listBlendModes() {
-  for (const BlendModeInfo& m : kBlendModes) std::printf("%d\t%s\n", m.mode, m.name);
+  for (const BlendModeInfo& m : kBlendModes) printText(stdout, "%d\t%s\n", m.mode, m.name);
 }
 
 int runBlend(const Args& input) {

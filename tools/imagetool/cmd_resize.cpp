@@ -5,6 +5,8 @@
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
 
+using namespace limg;
+
 namespace {
 
 struct Named {

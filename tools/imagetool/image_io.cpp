@@ -8,10 +8,10 @@
 
 #include "image/codecs/jpeg.h"
 #include "image/codecs/save_table.h"
+#include "tools/common/files.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+
+using namespace limg;
 
 namespace {
 
@@ -51,15 +51,6 @@ std::string formatNames() {
   std::string names;
   for (const OutputFormat* f = kOutputFormats; f->name; ++f) names += std::string(" ") + f->name;
   return names;
-}
-
-// Replaces to with from (rename over an existing file on every platform).
-bool replaceFile(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
 }
 
 int32_t jpegFlags(const WriteOptions& o) {
@@ -112,7 +103,7 @@ bool isPictureExtension(const std::string& ext) {
 }
 
 bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-  File f(std::fopen(path.c_str(), "rb"));
+  File f(openFileUtf8(path.c_str(), "rb"));
   if (!f) {
     *error = path + ": cannot open: " + std::strerror(errno);
     return false;
@@ -187,12 +178,11 @@ bool writeImageFile(Image& image, const std::string& path, const OutputFormat& f
   if (!formatTakesDepth(format, o.bitDepth, error)) return false;
   const std::string temp = path + ".part";
   if (!writeWith(image, temp, format, o, error)) {
-    std::remove(temp.c_str());
+    removeFile(pathFromUtf8(temp));
     return false;
   }
-  if (!replaceFile(temp, path)) {
-    *error = path + ": cannot replace: " + std::strerror(errno);
-    std::remove(temp.c_str());
+  if (!replaceFile(pathFromUtf8(temp), pathFromUtf8(path), error)) {
+    removeFile(pathFromUtf8(temp));
     return false;
   }
   return true;

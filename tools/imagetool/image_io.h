@@ -11,7 +11,7 @@
 bool readFileBytes(const std::string& path, std::vector<uint8_t>* bytes, std::string* error);
 
 // Decodes a file with ImageLoadFromMemory; null with the reason in *error.
-Image* loadImageFile(const std::string& path, std::string* error);
+limg::Image* loadImageFile(const std::string& path, std::string* error);
 
 // What the writers are asked for. Each format reads the fields it has.
 struct WriteOptions {
@@ -54,10 +54,10 @@ bool isPictureExtension(const std::string& extension);
 // Writes the picture in the format into a temporary file beside path, then renames it to
 // path, so that a failure leaves no output behind. The writers may rename the layer name's
 // extension in the record.
-bool writeImageFile(Image& image, const std::string& path, const OutputFormat& format,
+bool writeImageFile(limg::Image& image, const std::string& path, const OutputFormat& format,
                     const WriteOptions& options, std::string* error);
 // The same with the format taken from path's extension.
-bool writeImageFile(Image& image, const std::string& path, std::string* error);
+bool writeImageFile(limg::Image& image, const std::string& path, std::string* error);
 
 // The tool's own PAM writer (P7 RGB_ALPHA).
-bool writePam(const Image& image, const std::string& path, std::string* error);
+bool writePam(const limg::Image& image, const std::string& path, std::string* error);

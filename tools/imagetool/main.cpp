@@ -3,26 +3,27 @@
 #include <cstring>
 #include <string>
 
+#include "tools/common/console.h"
+#include "tools/common/version.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
 
 namespace {
 
 void printHelp() {
-  std::printf("usage: imagetool COMMAND ARGS...\n\ncommands:\n");
-  for (const Command* c = kCommands; c->name; ++c) std::printf("  %-8s %s\n", c->name, c->summary);
-  std::printf("\n");
+  printText(stdout, "usage: imagetool COMMAND ARGS...\n\ncommands:\n");
+  for (const Command* c = kCommands; c->name; ++c) printText(stdout, "  %-8s %s\n", c->name, c->summary);
+  printText(stdout, "\n");
   for (const Command* c = kCommands; c->name; ++c) printUsage(*c);
-  std::printf("\noutput formats (FORMAT, extensions):\n");
+  printText(stdout, "\noutput formats (FORMAT, extensions):\n");
   for (const OutputFormat* f = kOutputFormats; f->name; ++f)
-    std::printf("  %-5s %-10s %s\n", f->name, f->extensions, f->description);
+    printText(stdout, "  %-5s %-10s %s\n", f->name, f->extensions, f->description);
 }
 
 bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "help"; }
 
-}  // namespace
 
-int main(int argc, char** argv) {
+int imagetoolMain(int argc, char** argv) {
   if (argc < 2) {
     printHelp();
     return 1;
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
   const std::string name = argv[1];
   if (isHelp(name)) {
     printHelp();
+    return 0;
+  }
+  if (name == "--version") {
+    printText(stdout, "imagetool %s\n", kProjectVersion);
     return 0;
   }
   for (const Command* c = kCommands; c->name; ++c) {
@@ -45,3 +50,7 @@ int main(int argc, char** argv) {
   }
   return fail("unknown command \"" + name + "\" (see imagetool --help)");
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return runTool(argc, argv, imagetoolMain); }

@@ -4,10 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "tools/common/files.h"
 #include "tools/imagetool/image_io.h"
 
+using namespace limg;
+
 bool writePam(const Image& image, const std::string& path, std::string* error) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* f = openFileUtf8(path.c_str(), "wb");
   if (!f) {
     *error = path + ": cannot create: " + std::strerror(errno);
     return false;

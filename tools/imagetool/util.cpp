@@ -3,15 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tools/common/console.h"
 #include "tools/imagetool/tool.h"
 
 int fail(const std::string& message) {
   std::fflush(stdout);
-  std::fprintf(stderr, "imagetool: %s\n", message.c_str());
+  printText(stderr, "imagetool: %s\n", message.c_str());
   return 1;
 }
 
-void printUsage(const Command& command) { std::printf("  imagetool %s %s\n", command.name, command.usage); }
+void printUsage(const Command& command) { printText(stdout, "  imagetool %s %s\n", command.name, command.usage); }
 
 bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* error) {
   Args rest;

@@ -16,9 +16,18 @@
 #include "pack/name_key.h"
 #include "pack/packed_data_file.h"
 #include "tools/common/atomic_file.h"
+#include "tools/common/console.h"
+#include "tools/common/files.h"
+#include "tools/common/version.h"
 #include "tools/common/name_codec.h"
 #include "tools/launcherdat/dat_writer.h"
 #include "tools/launcherdat/layout_report.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+using namespace limg;
 
 namespace fs = std::filesystem;
 
@@ -31,7 +40,7 @@ struct UsageError {
 };
 
 int fail(const std::string& message) {
-  std::fprintf(stderr, "launcherdat: %s\n", message.c_str());
+  printText(stderr, "launcherdat: %s\n", message.c_str());
   return 1;
 }
 
@@ -83,13 +92,37 @@ std::string keyHex(uint64_t key) {
 // Message boxes of the reader become lines on standard error.
 void printBoxesOnStderr() {
   setErrorBoxSink([](const std::string& text) {
-    std::fprintf(stderr, "launcherdat: %s\n", displayCp932(text).c_str());
+    printText(stderr, "launcherdat: %s\n", displayCp932(text).c_str());
   });
+}
+
+// The file name by which the reader (which takes byte names, as the launcher does) opens the
+// packed file in its own directory: the name itself when it is ASCII; on Windows otherwise its
+// short 8.3 name, if the volume keeps one. Empty when there is none.
+std::string archiveBaseName(const fs::path& path) {
+  const std::string name = utf8FromPath(path.filename());
+  bool ascii = true;
+  for (unsigned char c : name) ascii = ascii && c < 0x80;
+#ifdef _WIN32
+  if (ascii) return name;
+  const fs::path full = fs::absolute(path);
+  std::wstring shortName(MAX_PATH, L'\0');
+  const DWORD n = GetShortPathNameW(full.c_str(), &shortName[0], DWORD(shortName.size()));
+  if (n == 0 || n >= shortName.size()) return std::string();
+  shortName.resize(n);
+  const std::string base = utf8FromPath(fs::path(shortName).filename());
+  for (unsigned char c : base)
+    if (c >= 0x80) return std::string();
+  return base;
+#else
+  (void)ascii;
+  return name;
+#endif
 }
 
 // Reads the index the way the launcher does: from the file's own directory.
 void openArchive(const std::string& dat) {
-  const fs::path path = fs::u8path(dat);
+  const fs::path path = pathFromUtf8(dat);
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) throw UsageError{dat + ": no such file"};
   FILE* probe = openFileUtf8(path, "rb");
@@ -97,7 +130,8 @@ void openArchive(const std::string& dat) {
   std::fclose(probe);
   const fs::path dir = fs::absolute(path).parent_path();
   fs::current_path(dir);
-  const std::string base = path.filename().string();
+  const std::string base = archiveBaseName(path);
+  if (base.empty()) throw UsageError{dat + ": rename it with ASCII letters only (for example Launcher.dat)"};
   if (base.size() >= sizeof(ArchiveEntry::archivePath)) throw UsageError{dat + ": file name too long"};
   openIndex(base.c_str());
 }
@@ -112,7 +146,7 @@ std::optional<std::string> loadResource(const std::string& name) {
 }
 
 std::optional<LayoutTable> loadLayoutQuietly(const std::string& name) {
-  if (!inIndex(name) && !fs::exists(fs::u8path(name))) return std::nullopt;
+  if (!inIndex(name) && !fs::exists(pathFromUtf8(name))) return std::nullopt;
   LayoutTable table;
   if (!loadLayoutTable(name.c_str(), ',', 6, table)) return std::nullopt;
   return table;
@@ -135,7 +169,7 @@ const char* const kCreateHelp =
 
 int create(const Args& a) {
   if (a.words.size() != 2) throw UsageError{"create needs OUT.dat and DIR (see --help)"};
-  const fs::path out = fs::u8path(a.words[0]), dir = fs::u8path(a.words[1]);
+  const fs::path out = pathFromUtf8(a.words[0]), dir = pathFromUtf8(a.words[1]);
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) return fail(a.words[1] + ": not a directory");
   const bool raw = a.has("--raw-names");
@@ -168,7 +202,7 @@ int create(const Args& a) {
   if (a.has("--verbose")) {
     std::sort(items.begin(), items.end(), [](const PackItem& x, const PackItem& y) { return x.name < y.name; });
     for (const PackItem& item : items)
-      std::printf("%s\t%llu\t%d\n", displayCp932(item.name).c_str(), static_cast<unsigned long long>(item.size),
+      printText(stdout, "%s\t%llu\t%d\n", displayCp932(item.name).c_str(), static_cast<unsigned long long>(item.size),
                   item.scrambled ? 1 : 0);
   }
   return 0;
@@ -196,7 +230,7 @@ int list(const Args& a) {
   const fs::path start = fs::current_path();
   for (const auto& o : a.options) {
     if (o.first != "--names") continue;
-    const fs::path p = fs::absolute(fs::u8path(o.second));
+    const fs::path p = fs::absolute(pathFromUtf8(o.second));
     std::error_code ec;
     if (fs::is_directory(p, ec)) {
       for (fs::recursive_directory_iterator it(p, ec), end; it != end; it.increment(ec))
@@ -232,10 +266,10 @@ int list(const Args& a) {
       const std::string& n = name->second;
       const uint32_t offset = entry->offset ^ uint8_t(n[n.size() / 2]);
       const uint32_t size = entry->size ^ uint8_t(n[n.size() / 4]);
-      std::printf("%s\t%u\t%u\t%d\t%s\n", keyHex(key).c_str(), offset, size, entry->scrambled ? 1 : 0,
+      printText(stdout, "%s\t%u\t%u\t%d\t%s\n", keyHex(key).c_str(), offset, size, entry->scrambled ? 1 : 0,
                   displayCp932(n).c_str());
     } else {
-      std::printf("%s\t%u-%u\t%u-%u\t%d\t-\n", keyHex(key).c_str(), entry->offset & ~0xFFu, entry->offset | 0xFFu,
+      printText(stdout, "%s\t%u-%u\t%u-%u\t%d\t-\n", keyHex(key).c_str(), entry->offset & ~0xFFu, entry->offset | 0xFFu,
                   entry->size & ~0xFFu, entry->size | 0xFFu, entry->scrambled ? 1 : 0);
     }
   }
@@ -250,7 +284,7 @@ const char* const kExtractHelp =
     "picture and button target that it names and the packed file holds.\n";
 
 bool safeRelative(const std::string& name) {
-  const fs::path p = fs::u8path(name);
+  const fs::path p = pathFromUtf8(name);
   if (p.is_absolute() || p.has_root_name() || p.has_root_directory()) return false;
   for (const fs::path& part : p)
     if (part == "..") return false;
@@ -260,7 +294,7 @@ bool safeRelative(const std::string& name) {
 int extract(const Args& a) {
   if (a.words.size() < 2) throw UsageError{"extract needs DAT and OUTDIR (see --help)"};
   const bool raw = a.has("--raw-names");
-  const fs::path outDir = fs::absolute(fs::u8path(a.words[1]));
+  const fs::path outDir = fs::absolute(pathFromUtf8(a.words[1]));
   std::vector<std::string> names;
   for (std::size_t i = 2; i < a.words.size(); ++i) names.push_back(toResourceName(a.words[i], raw));
   openArchive(a.words[0]);
@@ -292,12 +326,12 @@ int extract(const Args& a) {
       status = 1;
       continue;
     }
-    const fs::path target = outDir / fs::u8path(*local);
+    const fs::path target = outDir / pathFromUtf8(*local);
     std::error_code ec;
     fs::create_directories(target.parent_path(), ec);
     const std::string error = writeFileAtomic(target, bytes->data(), bytes->size());
     if (!error.empty()) status = fail(error);
-    else std::printf("%s\n", target.u8string().c_str());
+    else printText(stdout, "%s\n", utf8FromPath(target).c_str());
   }
   return status;
 }
@@ -318,7 +352,7 @@ int check(const Args& a) {
   LayoutTable table;
   if (!loadLayoutTable(kLayoutName, ',', 6, table)) return 1;
   const auto resourceProblem = [](const std::string& name) -> std::optional<std::string> {
-    if (!inIndex(name) && !fs::exists(fs::u8path(name)))
+    if (!inIndex(name) && !fs::exists(pathFromUtf8(name)))
       return std::string("not in the packed file and no plain file beside it");
     std::string messages;
     const ErrorBoxSink previous = setErrorBoxSink([&](const std::string& t) { messages += displayCp932(t) + "; "; });
@@ -334,8 +368,42 @@ int check(const Args& a) {
   };
   const std::vector<LayoutProblem> problems = checkLayout(table, resourceProblem);
   for (const LayoutProblem& p : problems)
-    std::printf("%s:%zu: row %zu: %s\n", kLayoutName, p.line, p.row, p.message.c_str());
+    printText(stdout, "%s:%zu: row %zu: %s\n", kLayoutName, p.line, p.row, p.message.c_str());
   return problems.empty() ? 0 : 1;
+}
+
+// ---- drop ---------------------------------------------------------------------------
+
+// What Explorer runs for something dropped onto the program: its path as the only argument.
+// A folder is packed into Launcher.dat beside it and the result checked; a file is checked.
+int dropped(const std::string& given) {
+  const fs::path target = pathFromUtf8(given);
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) {
+    fs::path folder = fs::absolute(target).lexically_normal();
+    if (!folder.has_filename()) folder = folder.parent_path();  // "C:\Game\data\"
+    const std::string dat = utf8FromPath(folder.parent_path() / "Launcher.dat");
+    printText(stdout, "Packing %s into %s\n", utf8FromPath(folder).c_str(), dat.c_str());
+    Args packing;
+    packing.words = {dat, utf8FromPath(folder)};
+    packing.options = {{"--verbose", ""}};
+    if (const int status = create(packing)) return status;
+    printText(stdout, "\nChecking %s\n", dat.c_str());
+    Args checking;
+    checking.words = {dat};
+    const int status = check(checking);
+    if (status == 0) printText(stdout, "No problems found.\n");
+    return status;
+  }
+  if (fs::is_regular_file(target, ec)) {
+    printText(stdout, "Checking %s\n", given.c_str());
+    Args checking;
+    checking.words = {given};
+    const int status = check(checking);
+    if (status == 0) printText(stdout, "No problems found.\n");
+    return status;
+  }
+  return fail(given + ": neither a folder nor a file");
 }
 
 // ---- dispatch -----------------------------------------------------------------------
@@ -359,21 +427,20 @@ const std::vector<Command>& commands() {
 }
 
 void printUsage(FILE* to) {
-  std::fputs("usage: launcherdat COMMAND ...\n"
-             "Makes and inspects Launcher.dat, the launcher's packed data file.\n"
-             "commands:\n"
-             "  create OUT.dat DIR     pack a folder\n"
-             "  list DAT               list the entries\n"
-             "  extract DAT OUTDIR     write resources back out\n"
-             "  check DAT              check the layout table and what it names\n"
-             "launcherdat COMMAND --help tells more.\n",
-             to);
+  writeText(to,
+            "usage: launcherdat COMMAND ...\n"
+            "Makes and inspects Launcher.dat, the launcher's packed data file.\n"
+            "commands:\n"
+            "  create OUT.dat DIR     pack a folder\n"
+            "  list DAT               list the entries\n"
+            "  extract DAT OUTDIR     write resources back out\n"
+            "  check DAT              check the layout table and what it names\n"
+            "  FOLDER                 pack FOLDER into Launcher.dat beside it, then check it\n"
+            "  FILE.dat               check FILE.dat (both what dropping onto the program does)\n"
+            "launcherdat COMMAND --help tells more.\n");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  printBoxesOnStderr();
+int runCommand(int argc, char** argv) {
   if (argc < 2) {
     printUsage(stderr);
     return 2;
@@ -383,11 +450,15 @@ int main(int argc, char** argv) {
     printUsage(stdout);
     return 0;
   }
+  if (name == "--version") {
+    printText(stdout, "launcherdat %s\n", kProjectVersion);
+    return 0;
+  }
   for (const Command& c : commands()) {
     if (name != c.name) continue;
     for (int i = 2; i < argc; ++i)
       if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) {
-        std::fputs(c.help, stdout);
+        writeText(stdout, c.help);
         return 0;
       }
     try {
@@ -398,7 +469,29 @@ int main(int argc, char** argv) {
       return fail(e.what());
     }
   }
+  std::error_code ec;
+  if (argc == 2 && name.compare(0, 1, "-") != 0 && fs::exists(pathFromUtf8(name), ec)) {
+    try {
+      return dropped(name);
+    } catch (const UsageError& e) {
+      return fail(e.message);
+    } catch (const std::exception& e) {
+      return fail(e.what());
+    }
+  }
   fail("unknown command \"" + name + "\"");
   printUsage(stderr);
   return 2;
 }
+
+int launcherdatMain(int argc, char** argv) {
+  printBoxesOnStderr();
+  const int status = runCommand(argc, argv);
+  // Started from Explorer (a drop, a double click): keep the window until it has been read.
+  if (consoleIsOwnOnly()) waitForEnter("\nPress Enter to close this window.");
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return runTool(argc, argv, launcherdatMain); }

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+namespace limg {
+
 namespace {
 
 constexpr const char* kErrorTexts[] = {
@@ -326,3 +328,5 @@ bool TgaStreamWriteImage(TgaStream* stream, uint8_t* data, unsigned flags) {
   }
   return TgaStreamWriteHeader(stream);
 }
+
+}  // namespace limg

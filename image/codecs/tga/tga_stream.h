@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace limg {
+
 enum TgaErrorCode : int {
   kTgaSuccess = 0,
   kTgaError = 1,
@@ -114,3 +116,5 @@ bool TgaStreamWriteImage(TgaStream* stream, uint8_t* data, unsigned flags);
 // Run-length codes one row of count pixels of bytesPerPixel bytes into out (room for
 // count x (bytesPerPixel + 1) bytes is always enough); returns the bytes written.
 std::size_t TgaEncodeRunLengthRow(const uint8_t* row, int count, int bytesPerPixel, uint8_t* out);
+
+}  // namespace limg

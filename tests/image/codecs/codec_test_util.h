@@ -25,23 +25,23 @@ inline Bytes readFile(const std::string& path) {
 inline std::string testdata(const std::string& relative) { return std::string(TESTDATA_DIR) + "/" + relative; }
 
 struct ImageDeleter {
-  void operator()(Image* image) const { ImageDestroy(&image); }
+  void operator()(limg::Image* image) const { limg::ImageDestroy(&image); }
 };
-using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
+using ImagePtr = std::unique_ptr<limg::Image, ImageDeleter>;
 
 struct AlignedBytesDeleter {
-  void operator()(uint8_t* p) const { alignedFree(p); }
+  void operator()(uint8_t* p) const { limg::alignedFree(p); }
 };
 using AlignedBytes = std::unique_ptr<uint8_t, AlignedBytesDeleter>;
 
-inline uint8_t channel(const Image* image, int32_t i, int c) {
+inline uint8_t channel(const limg::Image* image, int32_t i, int c) {
   return reinterpret_cast<const uint8_t*>(image->pixels)[4 * size_t(i) + c];
 }
 
 // A picture with smooth colour and an alpha ramp with a hard-edged hole, so that every
 // coding has something to do.
 inline ImagePtr makePicture(int32_t width, int32_t height, int32_t bitDepth = 32) {
-  ImagePtr image(ImageCreate(width, height, bitDepth));
+  ImagePtr image(limg::ImageCreate(width, height, bitDepth));
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
       const uint32_t b = uint32_t(x * 255 / (width > 1 ? width - 1 : 1));

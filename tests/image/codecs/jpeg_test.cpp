@@ -17,6 +17,8 @@
 #include "image/codecs/jpeg_internal.h"
 #include "image/codecs/png.h"
 
+using namespace limg;
+
 namespace {
 
 std::vector<std::string> listJpegs(const std::string& folder) {

@@ -13,6 +13,8 @@
 #include "image/codecs/grey_level.h"
 #include "image/codecs/png.h"
 
+using namespace limg;
+
 namespace {
 
 std::vector<std::string> listPngs(const std::string& folder) {

@@ -9,6 +9,8 @@
 #include "tests/image/codecs_tga/tga_test_util.h"
 #include "tests/support/temp_dir.h"
 
+using namespace limg;
+
 namespace {
 
 uint32_t le16(const Bytes& b, std::size_t i) { return b[i] | b[i + 1] << 8; }

@@ -12,6 +12,8 @@
 #include "image/image.h"
 #include "tests/image/codecs_tga/tga_test_util.h"
 
+using namespace limg;
+
 namespace {
 
 struct ReferenceCase {

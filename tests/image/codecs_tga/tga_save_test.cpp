@@ -10,6 +10,8 @@
 #include "tests/image/codecs_tga/tga_test_util.h"
 #include "tests/support/temp_dir.h"
 
+using namespace limg;
+
 namespace {
 
 uint32_t at(const Bytes& b, std::size_t i) { return b[i]; }

@@ -37,9 +37,9 @@ inline bool fileExists(const std::string& path) {
 inline std::string testdata(const std::string& relative) { return std::string(TESTDATA_DIR) + "/" + relative; }
 
 struct ImageDeleter {
-  void operator()(Image* image) const { ImageDestroy(&image); }
+  void operator()(limg::Image* image) const { limg::ImageDestroy(&image); }
 };
-using ImagePtr = std::unique_ptr<Image, ImageDeleter>;
+using ImagePtr = std::unique_ptr<limg::Image, ImageDeleter>;
 
 // A picture: B, G, R, A words, top row first.
 struct Picture {
@@ -48,7 +48,7 @@ struct Picture {
   std::vector<uint32_t> pixels;
 };
 
-inline Picture pictureOf(const Image& image) {
+inline Picture pictureOf(const limg::Image& image) {
   Picture p;
   p.width = image.width;
   p.height = image.height;
@@ -124,7 +124,7 @@ inline bool haveImageMagick() { return std::system("convert -version >/dev/null 
 
 // A w x h test picture with varied colours, some runs of equal pixels and an alpha ramp.
 inline ImagePtr makePicture(int32_t w, int32_t h, int32_t bitDepth) {
-  ImagePtr image(ImageCreate(w, h, bitDepth));
+  ImagePtr image(limg::ImageCreate(w, h, bitDepth));
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
       const bool run = (x / 5 + y) % 3 == 0;

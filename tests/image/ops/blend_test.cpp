@@ -5,6 +5,8 @@
 
 #include "tests/image/ops/ops_test_util.h"
 
+using namespace limg;
+
 namespace {
 
 double clampUnit(double v) { return std::min(1.0, std::max(0.0, v)); }

@@ -5,6 +5,8 @@
 
 #include "tests/image/ops/ops_test_util.h"
 
+using namespace limg;
+
 namespace {
 
 int32_t randomPosition(std::mt19937& rng) {

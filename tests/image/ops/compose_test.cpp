@@ -3,6 +3,8 @@
 
 #include "tests/image/ops/ops_test_util.h"
 
+using namespace limg;
+
 namespace {
 
 const char kBadPosition[] = "-CMP: 座標の指定が不正です\n";

@@ -5,6 +5,8 @@
 
 #include "tests/image/ops/ops_test_util.h"
 
+using namespace limg;
+
 namespace {
 
 TEST(ImageCut, WindowLeftOfSourceIsZeroFilled) {

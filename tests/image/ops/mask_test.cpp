@@ -4,6 +4,8 @@
 
 #include "tests/image/ops/ops_test_util.h"
 
+using namespace limg;
+
 namespace {
 
 TEST(ImageMaskToAlpha, WhiteMaskInverseBlueClearsOverlap) {

@@ -11,14 +11,14 @@
 
 // Owns an Image for the length of a test.
 struct Owned {
-  Image* p = nullptr;
+  limg::Image* p = nullptr;
   Owned() = default;
-  explicit Owned(Image* image) : p(image) {}
-  ~Owned() { ImageDestroy(&p); }
+  explicit Owned(limg::Image* image) : p(image) {}
+  ~Owned() { limg::ImageDestroy(&p); }
   Owned(const Owned&) = delete;
   Owned& operator=(const Owned&) = delete;
-  Image* operator->() const { return p; }
-  Image* get() const { return p; }
+  limg::Image* operator->() const { return p; }
+  limg::Image* get() const { return p; }
 };
 
 inline uint32_t pixelOf(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
@@ -27,22 +27,22 @@ inline uint32_t pixelOf(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
 
 // w x h image whose pixels come from f(x, y).
 template <class F>
-Image* makeImage(int32_t w, int32_t h, F f, int32_t bitDepth = 32) {
-  Image* image = ImageCreate(w, h, bitDepth);
+limg::Image* makeImage(int32_t w, int32_t h, F f, int32_t bitDepth = 32) {
+  limg::Image* image = limg::ImageCreate(w, h, bitDepth);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) image->pixels[y * w + x] = f(x, y);
   return image;
 }
 
-inline Image* randomImage(int32_t w, int32_t h, std::mt19937& rng) {
+inline limg::Image* randomImage(int32_t w, int32_t h, std::mt19937& rng) {
   return makeImage(w, h, [&](int32_t, int32_t) { return uint32_t(rng()); });
 }
 
-inline Image* solidImage(int32_t w, int32_t h, uint32_t value) {
+inline limg::Image* solidImage(int32_t w, int32_t h, uint32_t value) {
   return makeImage(w, h, [=](int32_t, int32_t) { return value; });
 }
 
-inline std::string pixelsOf(const Image* image) {
+inline std::string pixelsOf(const limg::Image* image) {
   return std::string(reinterpret_cast<const char*>(image->pixels), std::size_t(image->pixelCount) * 4);
 }
 

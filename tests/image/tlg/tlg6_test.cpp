@@ -6,6 +6,8 @@
 
 #include "tests/image/tlg/tlg_test_util.h"
 
+using namespace limg;
+
 using namespace tlgtest;
 
 namespace {

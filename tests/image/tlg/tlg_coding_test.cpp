@@ -9,6 +9,8 @@
 #include "image/tlg/tlg_tables.h"
 #include "tests/image/tlg/tlg_test_encoder.h"
 
+using namespace limg;
+
 using namespace tlgtest;
 
 namespace {

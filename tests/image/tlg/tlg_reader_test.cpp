@@ -7,6 +7,8 @@
 #include "image/tlg/tlg.h"
 #include "tests/image/tlg/tlg_test_util.h"
 
+using namespace limg;
+
 using namespace tlgtest;
 
 namespace {

@@ -54,7 +54,7 @@ struct ValueCoder {
   bool escapes = false;  // set when an escape form was written
   void put(BitWriter& w, int8_t e) {
     const uint32_t t = e > 0 ? 2 * uint32_t(e) - 1 : uint32_t(-2 * int(e) - 2);
-    const int k = kTlgGolombBitLength[a][n];
+    const int k = limg::kTlgGolombBitLength[a][n];
     const uint32_t q = t >> k;
     const uint64_t boundary = ((w.bits >> 3) + 4) * 8;  // first bit of byte s + 4
     if (w.bits + q >= boundary) {

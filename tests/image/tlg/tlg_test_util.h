@@ -15,20 +15,20 @@
 namespace tlgtest {
 
 struct ImageFree {
-  void operator()(Image* image) const { ImageDestroy(&image); }
+  void operator()(limg::Image* image) const { limg::ImageDestroy(&image); }
 };
-using ImagePtr = std::unique_ptr<Image, ImageFree>;
+using ImagePtr = std::unique_ptr<limg::Image, ImageFree>;
 
-inline ImagePtr decode(const Bytes& data, const TlgRoutines& routines = TlgPortableRoutines()) {
-  return ImagePtr(TlgLoadFromMemoryWith(data.data(), int32_t(data.size()), routines));
+inline ImagePtr decode(const Bytes& data, const limg::TlgRoutines& routines = limg::TlgPortableRoutines()) {
+  return ImagePtr(limg::TlgLoadFromMemoryWith(data.data(), int32_t(data.size()), routines));
 }
 
-inline std::vector<uint32_t> pixelsOf(const Image* image) {
+inline std::vector<uint32_t> pixelsOf(const limg::Image* image) {
   if (!image || !image->pixels) return {};
   return std::vector<uint32_t>(image->pixels, image->pixels + image->pixelCount);
 }
 
-inline bool hasNoPixels(const Image* image) {
+inline bool hasNoPixels(const limg::Image* image) {
   return image && !image->pixels && image->width == 0 && image->height == 0 &&
          image->pixelCount == 0;
 }

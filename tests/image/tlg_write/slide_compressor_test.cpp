@@ -9,6 +9,8 @@
 #include "tests/image/tlg_write/tlg_reference_compressor.h"
 #include "tests/image/tlg_write/tlg_reference_decoder.h"
 
+using namespace limg;
+
 namespace {
 
 std::vector<uint8_t> compress(SlideCompressor& c, const std::vector<uint8_t>& in) {

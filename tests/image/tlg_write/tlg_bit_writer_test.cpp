@@ -8,6 +8,8 @@
 #include "image/tlg/tlg_encode.h"
 #include "tests/image/tlg_write/tlg_reference_decoder.h"
 
+using namespace limg;
+
 namespace {
 
 struct Coded {

@@ -170,7 +170,7 @@ inline bool decodeChannel(const uint8_t* data, std::size_t bytes, std::size_t co
     if (!br.gamma(length) || length > count - i) return false;
     if (nonZero) {
       for (uint32_t v = 0; v < length; ++v) {
-        const int k = kTlgGolombBitLength[a][n];
+        const int k = limg::kTlgGolombBitLength[a][n];
         const uint64_t s = br.pos / 8, windowEnd = (s + 4) * 8;
         bool allZero = true;
         for (uint64_t b = br.pos; b < windowEnd && allZero; ++b) allZero = !br.bit(b);

@@ -83,7 +83,7 @@ TEST(TlgWriteRoundTrip, SavedFilesWithAndWithoutTags) {
       for (bool tags : {false, true}) {
         const Packed p = makePacked(19 + round, 11, 4, Kind::Smooth, 5 + round);
         ++round;
-        Image* image = ImageCreate(p.width, p.height, 32);
+        limg::Image* image = limg::ImageCreate(p.width, p.height, 32);
         ASSERT_NE(image, nullptr);
         for (int y = 0; y < p.height; ++y)
           for (int x = 0; x < p.width; ++x)
@@ -96,7 +96,7 @@ TEST(TlgWriteRoundTrip, SavedFilesWithAndWithoutTags) {
           image->mode = round % 2 ? 0 : 12;
         }
         SCOPED_TRACE(::testing::Message() << "depth " << depth << " tlg6 " << useTlg6 << " tags " << tags);
-        ASSERT_EQ(TlgSave(path.c_str(), image, depth, useTlg6), 1);
+        ASSERT_EQ(limg::TlgSave(path.c_str(), image, depth, useTlg6), 1);
         std::ifstream in(path, std::ios::binary);
         const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         const Decoded d = decodeForRoundTrip(file);
@@ -118,7 +118,7 @@ TEST(TlgWriteRoundTrip, SavedFilesWithAndWithoutTags) {
           EXPECT_EQ(d.left, 0);
           EXPECT_EQ(d.mode, 0);
         }
-        ImageDestroy(&image);
+        limg::ImageDestroy(&image);
       }
   std::remove(path.c_str());
 }

@@ -2,6 +2,8 @@
 #include "image/tlg/tlg.h"
 #include "tests/image/tlg_write/tlg_roundtrip_cases.h"
 
+using namespace limg;
+
 namespace tlgtest {
 
 Decoded decodeForRoundTrip(const std::vector<uint8_t>& file) {

@@ -12,6 +12,8 @@
 #include "tests/image/tlg_write/tlg_reference_decoder.h"
 #include "tests/image/tlg_write/tlg_write_test_util.h"
 
+using namespace limg;
+
 namespace {
 
 using tlgtest::le32;

@@ -17,7 +17,7 @@ struct Packed {
   std::vector<const uint8_t*> rows;
 
   uint8_t at(int x, int y, int c) const { return bytes[(std::size_t(y) * width + x) * colours + c]; }
-  TlgEncodeSource source() const {
+  limg::TlgEncodeSource source() const {
     return {width, height, rows.data(), colours == 1 ? 3 : colours == 4 ? 7 : 6};
   }
 };
@@ -46,17 +46,17 @@ inline Packed makePacked(int width, int height, int colours, Kind kind, uint32_t
   return p;
 }
 
-inline std::vector<uint8_t> bytesOf(const TlgMemoryWriter& w) { return std::vector<uint8_t>(w.data, w.data + w.size()); }
+inline std::vector<uint8_t> bytesOf(const limg::TlgMemoryWriter& w) { return std::vector<uint8_t>(w.data, w.data + w.size()); }
 
 inline std::vector<uint8_t> encodeTlg6(const Packed& p, int threads = 1) {
-  TlgMemoryWriter w(256);
-  SaveTLG6(p.source(), w, threads);
+  limg::TlgMemoryWriter w(256);
+  limg::SaveTLG6(p.source(), w, threads);
   return bytesOf(w);
 }
 
 inline std::vector<uint8_t> encodeTlg5(const Packed& p) {
-  TlgMemoryWriter w(256);
-  Tlg5Encode(p.source(), w);
+  limg::TlgMemoryWriter w(256);
+  limg::Tlg5Encode(p.source(), w);
   return bytesOf(w);
 }
 

@@ -6,6 +6,8 @@
 #include "image/codecs/save_table.h"
 #include "image/image.h"
 
+using namespace limg;
+
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   Image* image = ImageCreate(5, 3, 32);

@@ -16,6 +16,8 @@
 #include "image/codecs/save_table.h"
 #include "image/image.h"
 
+using namespace limg;
+
 namespace fs = std::filesystem;
 
 namespace {

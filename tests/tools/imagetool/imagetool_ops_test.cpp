@@ -13,6 +13,8 @@
 #include "image/image.h"
 #include "image/ops/ops.h"
 
+using namespace limg;
+
 namespace {
 
 struct Dir {

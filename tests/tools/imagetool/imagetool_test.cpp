@@ -13,6 +13,8 @@
 #include "image/image.h"
 #include "image/resize.h"
 
+using namespace limg;
+
 namespace {
 
 // A scratch folder per test program run.
