@@ -17,7 +17,7 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/LauncherImageConfig.cm
                               ${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfig.cmake
                               INSTALL_DESTINATION ${IMAGE_PACKAGE_DIR})
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfigVersion.cmake
-                                 VERSION 1.0 COMPATIBILITY SameMajorVersion)
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/LauncherImageConfigVersion.cmake
         DESTINATION ${IMAGE_PACKAGE_DIR})

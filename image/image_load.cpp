@@ -1,5 +1,7 @@
 #include "image/image_load.h"
 
+#include <exception>
+
 #include "image/bmp.h"
 #include "image/codecs/jpeg.h"
 #include "image/codecs/png.h"
@@ -57,8 +59,12 @@ const char* ImageFormatOf(const uint8_t* data, int32_t size) {
 
 Image* ImageLoadFromMemory(const uint8_t* data, int32_t size) {
   if (!data || size < 2) return nullptr;
-  if (const MagicEntry* e = magicOf(data, size)) return e->load(data, size);
-  if (ImageLooksLikeTga(data, size)) return TgaLoadFromMemory(data, size);
+  // No exception leaves the loader: running out of memory is a failure like any other.
+  try {
+    if (const MagicEntry* e = magicOf(data, size)) return e->load(data, size);
+    if (ImageLooksLikeTga(data, size)) return TgaLoadFromMemory(data, size);
+  } catch (const std::exception&) {
+  }
   return nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "image/reduce_area_average.h"
@@ -95,13 +96,22 @@ int ImageResize(Image** target, const Image* source, double a, double b, int mod
 
   const bool enlarging = w < W || h < H;
   const int filter = enlarging ? enlargeFilter : shrinkFilter;
-  if (W == w && H == h) {
-    if (out != source) std::memcpy(out->pixels, source->pixels, std::size_t(source->pixelCount) * 4);
-  } else if (filter >= 0 && filter < kFilterCount) {
-    (enlarging ? kEnlargeFilters : kShrinkFilters)[filter](out, source);
-  } else {
-    // Not a filter number; the target is still filled rather than left undefined.
-    ResizeNearest(out, source);
+  try {
+    if (W == w && H == h) {
+      if (out != source) std::memcpy(out->pixels, source->pixels, std::size_t(source->pixelCount) * 4);
+    } else if (filter >= 0 && filter < kFilterCount) {
+      (enlarging ? kEnlargeFilters : kShrinkFilters)[filter](out, source);
+    } else {
+      // Not a filter number; the target is still filled rather than left undefined.
+      ResizeNearest(out, source);
+    }
+  } catch (const std::bad_alloc&) {
+    // A filter's working rows could not be had: the same failure as the target's.
+    if (!reuse) ImageDestroy(&out);
+    if (!reuse && held == source) ImageDestroy(&held);
+    *target = reuse ? out : nullptr;
+    std::printf("-RES: メモリを確保出来ませんでした\n");
+    return 0;
   }
   if (!reuse && held == source) ImageDestroy(&held);
   *target = out;

@@ -69,6 +69,14 @@ void ShowErrorBox(const std::u16string& text) {
   showBytes(bytesOf(text));
 }
 
+void ShowOutOfMemoryBox() noexcept {
+  try {
+    ShowErrorBox("メモリを確保出来ませんでした");
+  } catch (...) {
+    // Not even the text could be had: the failure stays silent rather than ending the program.
+  }
+}
+
 BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box) {
   const int mainWidth = main.right - main.left, mainHeight = main.bottom - main.top;
   if (!(mainWidth > 320 && mainHeight > 240)) return {false, 0, 0};

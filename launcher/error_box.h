@@ -8,6 +8,23 @@
 void ShowErrorBox(const std::string& text);
 void ShowErrorBox(const std::u16string& text);
 
+// The box for memory that ran out where no reader reports it itself:
+// "メモリを確保出来ませんでした". Never raises.
+void ShowOutOfMemoryBox() noexcept;
+
+// Runs step() and returns its result. An exception it raises (std::bad_alloc, or any other
+// from the standard library) ends there: the memory box is shown and fallback returned, so
+// nothing unwinds through the system's frames or out of the program's entry.
+template <class Step, class Result>
+Result runShowingMemoryBox(Step&& step, Result fallback) noexcept {
+  try {
+    return step();
+  } catch (...) {
+    ShowOutOfMemoryBox();
+    return fallback;
+  }
+}
+
 // Where boxes go. The Windows program installs its message box (showMessageBoxError) as the
 // wide sink at start: every text reaches it as UTF-16, Shift-JIS bytes converted by the code
 // page 932 table. Without a wide sink, boxes go to the byte sink (tests capture the exact

@@ -56,7 +56,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       break;
     case WM_COMMAND: {
       const auto found = buttonByHandle.find(uintptr_t(lParam));
-      if (found != buttonByHandle.end()) click(*found->second);
+      if (found != buttonByHandle.end())
+        runShowingMemoryBox([&] { click(*found->second); return 0; }, 0);
       break;
     }
     default:

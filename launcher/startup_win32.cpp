@@ -73,10 +73,7 @@ int runMessageLoop() {
   }
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  setWideErrorBoxSink(showMessageBoxError);
+int runLauncher(HINSTANCE instance, int showCommand) {
   computeDpiScale();
   moduleDirectory = getModuleDirectory();
   SetCurrentDirectoryW(wide(moduleDirectory));
@@ -95,4 +92,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const int exitCode = runMessageLoop();
   if (!packedData.index.empty()) clearIndex();
   return exitCode;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  setWideErrorBoxSink(showMessageBoxError);
+  return runShowingMemoryBox([&] { return runLauncher(instance, showCommand); }, 0);
 }

@@ -41,7 +41,7 @@ tool=build/native/tools/launcherdat/launcherdat
 "$tool" list "$out/Launcher.dat"
 cp -r examples/demo/manual "$out/manual"
 cp build/win-x86_64/launcher/Launcher.exe "$out/"
-cp build/win-x86_64/tests/e2e/game.exe "$out/game/"
+cp build/win-x86_64/packaging/game.exe "$out/game/"
 "$tool" check "$out/Launcher.dat" || true
 rm -rf "$out/data"
 echo "demo folder: $out (Launcher.exe, Launcher.dat, game/, manual/)"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the three builds and runs every test: native unit tests, fuzz runs under ASan and
-# UBSan, and the checks of the Windows programs. Usage: scripts/test-all.sh
+# UBSan, and the checks of the Windows programs and release packages (the native build comes
+# first: the Windows tools are compared with its Linux ones). Usage: scripts/test-all.sh
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,7 +31,7 @@ windows() {  # windows ARCH
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
       -DWIN_DEPS_PREFIX="$root/build/deps/$arch" >/dev/null &&
-    ninja -C "$dir" && ctest_dir "$dir"
+    ninja -C "$dir" && ninja -C "$dir" package >/dev/null && ctest_dir "$dir"
 }
 
 run_step "native build and tests" native

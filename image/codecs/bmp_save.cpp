@@ -6,6 +6,7 @@
 #include <new>
 
 #include "image/codecs/grey_level.h"
+#include "image/file_open.h"
 
 namespace limg {
 
@@ -105,7 +106,7 @@ int BmpSave(const char* path, const Image* image, int32_t bitDepth) {
     std::printf("BMP: \"%s\" 画像を保存出来ませんでした\n", path);
     return 0;
   }
-  std::FILE* file = std::fopen(path, "wb");
+  std::FILE* file = ImageOpenFile(path, "wb");
   if (!file) {
     std::printf("BMP: \"%s\" 画像を保存出来ませんでした\n", path);
     return 0;

@@ -179,7 +179,8 @@ uint8_t* JpegFindAlphaPlane(const uint8_t* data, int32_t size, int32_t width, in
 
 uint8_t* JpegDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width, int32_t* height,
                              int32_t expectWidth, int32_t expectHeight) {
-  if (!data || size <= 0) return nullptr;
+  int32_t frameWidth = 0, frameHeight = 0;
+  if (!data || !jpegFrameFitsData(data, size, &frameWidth, &frameHeight)) return nullptr;
   GreyReadJob job{};
   if (!decodeGreyScanlines(&job, data, size, expectWidth, expectHeight)) {
     alignedFree(job.plane);
@@ -192,6 +193,8 @@ uint8_t* JpegDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width, 
 
 uint8_t* ZlibDecodePlane(const uint8_t* data, int32_t size, int32_t n) {
   if (!data || size <= 0 || n <= 0) return nullptr;
+  // Deflate gives at most 1032 bytes for one: fewer bytes can't be the plane.
+  if (uint64_t(n) > (uint64_t(size) + 1) * 1032) return nullptr;
   const size_t capacity = size_t(n) + size_t(n) / 8 + 12;
   AlignedPtr<uint8_t> plane = makeAligned<uint8_t>(capacity);
   if (!plane) return nullptr;

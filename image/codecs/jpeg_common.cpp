@@ -1,5 +1,6 @@
 // libjpeg plumbing shared by the JPEG reader and writer: the marker walk, the error
 // manager with its recovery point, and the bounded memory destination.
+#include <algorithm>
 #include <cstring>
 
 #include <jerror.h>
@@ -30,6 +31,35 @@ int32_t jpegFindMarker(const uint8_t* data, int32_t size, uint8_t lo, uint8_t hi
     i += (int64_t(data[i + 2]) << 8 | data[i + 3]) + 2;
   }
   return -1;
+}
+
+bool jpegFrameFitsData(const uint8_t* data, int32_t size, int32_t* width, int32_t* height) {
+  *width = *height = 0;
+  const int32_t at = jpegFindMarker(data, size, 0xC0, 0xC3);
+  if (at < 0 || int64_t(at) + 10 > size) return false;
+  const uint8_t* frame = data + at;
+  const uint32_t h = uint32_t(frame[5]) << 8 | frame[6], w = uint32_t(frame[7]) << 8 | frame[8];
+  const uint32_t components = frame[9];
+  if (w == 0 || h == 0 || components == 0 || int64_t(at) + 10 + 3 * components > size) return false;
+  uint32_t maxH = 1, maxV = 1;
+  for (uint32_t c = 0; c < components; ++c) {
+    const uint8_t sampling = frame[11 + 3 * c];
+    // libjpeg takes factors 1-4; a 0 would also count no blocks at all.
+    if ((sampling >> 4) < 1 || (sampling >> 4) > 4 || (sampling & 15) < 1 || (sampling & 15) > 4) return false;
+    maxH = std::max<uint32_t>(maxH, sampling >> 4);
+    maxV = std::max<uint32_t>(maxV, sampling & 15);
+  }
+  uint64_t blocks = 0;  // as libjpeg sizes each component: ceil(w * H / (maxH * 8)) blocks across
+  for (uint32_t c = 0; c < components; ++c) {
+    const uint8_t sampling = frame[11 + 3 * c];
+    const uint64_t across = (uint64_t(w) * (sampling >> 4) + 8 * maxH - 1) / (8 * maxH);
+    const uint64_t down = (uint64_t(h) * (sampling & 15) + 8 * maxV - 1) / (8 * maxV);
+    blocks += across * down;
+  }
+  if (blocks > 8 * uint64_t(size - at)) return false;
+  *width = int32_t(w);
+  *height = int32_t(h);
+  return true;
 }
 
 namespace {

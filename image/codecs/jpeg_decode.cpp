@@ -101,11 +101,7 @@ int decodeScanlines(JpegReadJob* job, Image* image, const uint8_t* data, int32_t
 }  // namespace
 
 void JpegProbe(const uint8_t* data, int32_t size, int32_t* width, int32_t* height) {
-  *width = *height = 0;
-  const int32_t at = jpegFindMarker(data, size, 0xC0, 0xC3);
-  if (at < 0 || int64_t(at) + 8 >= size) return;
-  *height = int32_t(data[at + 5]) << 8 | data[at + 6];
-  *width = int32_t(data[at + 7]) << 8 | data[at + 8];
+  jpegFrameFitsData(data, size, width, height);
 }
 
 int JpegDecode(Image* image, const uint8_t* data, int32_t size) {

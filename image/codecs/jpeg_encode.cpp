@@ -10,6 +10,7 @@
 #include "image/codecs/jpeg_internal.h"
 #include "image/codecs/layer_name.h"
 #include "image/codecs/png.h"
+#include "image/file_open.h"
 
 namespace limg {
 
@@ -280,7 +281,7 @@ int JpegSave(const char* path, Image* image, int32_t bitDepth, int32_t quality, 
   uint32_t size = 0;
   if (!JpegEncode(image, bitDepth, quality, flags, &buffer, &size)) return 0;
   AlignedPtr<uint8_t> owned(buffer);
-  std::FILE* file = std::fopen(path, "wb");
+  std::FILE* file = ImageOpenFile(path, "wb");
   if (!file) {
     std::printf("JPEG: \"%s\" 画像を保存出来ませんでした\n", path);
     return 0;

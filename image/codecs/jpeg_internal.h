@@ -16,6 +16,12 @@ namespace limg {
 // marker segments stepped over by their length; every read stays inside the data.
 int32_t jpegFindMarker(const uint8_t* data, int32_t size, uint8_t lo, uint8_t hi);
 
+// The Huffman-coded frame (SOF0-SOF3) at or after offset 2: its width and height, and whether
+// the bytes from the frame header on can hold its scans. Every block of every component costs
+// at least one bit (its DC code), so fewer bytes can't be the picture; false then, or when
+// there is no such frame, before anything is allocated for it.
+bool jpegFrameFitsData(const uint8_t* data, int32_t size, int32_t* width, int32_t* height);
+
 // Error manager with a recovery point: every libjpeg error prints the library's message
 // and jumps back to the setjmp of the call that owns the object.
 // quiet skips the message (a trial encode whose failure is expected and handled).

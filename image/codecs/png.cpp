@@ -80,17 +80,59 @@ bool requestTransforms(png_structp png, png_infop info, int bitDepth, int colour
 
 // libpng reads every chunk up to IEND in full, so a chunk claiming more bytes than the
 // data hold makes it fail anyway; refusing such a file up front keeps libpng from first
-// allocating a buffer of the claimed size (up to 2 GB) for an ancillary chunk.
-bool chunksFitTheData(const uint8_t* data, int32_t size) {
+// allocating a buffer of the claimed size (up to 2 GB) for an ancillary chunk. Returns the
+// bytes of all IDAT chunks, or -1 when the chunks don't fit.
+int64_t imageDataBytes(const uint8_t* data, int32_t size) {
   const size_t end = size > 0 ? size_t(size) : 0;
   size_t at = 8;
-  while (end - at >= 12) {
+  int64_t idat = 0;
+  while (end >= at && end - at >= 12) {
     const uint32_t length = readBe32(data + at);
-    if (length > 0x7FFFFFFFu || length > end - at - 12) return false;
-    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    if (length > 0x7FFFFFFFu || length > end - at - 12) return -1;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return idat;
+    if (std::memcmp(data + at + 4, "IDAT", 4) == 0) idat += length;
     at += 12 + size_t(length);
   }
-  return false;
+  return -1;
+}
+
+bool chunksFitTheData(const uint8_t* data, int32_t size) { return imageDataBytes(data, size) >= 0; }
+
+// Bytes of the filtered rows before compression: a filter byte and the packed samples per
+// row, for each of the seven passes when interlaced.
+uint64_t filteredBytes(uint32_t width, uint32_t height, uint32_t bitsPerPixel, bool interlaced) {
+  auto rows = [&](uint64_t w, uint64_t h) { return w && h ? h * (1 + (w * bitsPerPixel + 7) / 8) : 0; };
+  if (!interlaced) return rows(width, height);
+  static const uint8_t kPass[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                      {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  uint64_t total = 0;
+  for (const auto& p : kPass) {
+    const uint64_t w = width > p[0] ? (uint64_t(width) - p[0] + p[2] - 1) / p[2] : 0;
+    const uint64_t h = height > p[1] ? (uint64_t(height) - p[1] + p[3] - 1) / p[3] : 0;
+    total += rows(w, h);
+  }
+  return total;
+}
+
+uint32_t bitsPerPixel(uint8_t bitDepth, uint8_t colourType) {
+  switch (colourType) {
+    case 2: return 3u * bitDepth;
+    case 4: return 2u * bitDepth;
+    case 6: return 4u * bitDepth;
+    default: return bitDepth ? bitDepth : 1;  // grey and palette: one sample
+  }
+}
+
+// Whether the image data can hold the picture the header claims: deflate turns at best 2
+// bits into 258 bytes (1032 to 1), so fewer compressed bytes can't be the rows, and such a
+// file is refused before the picture is allocated.
+bool imageDataCanHold(const uint8_t* data, int32_t size) {
+  if (!data || size < 29 || std::memcmp(data + 12, "IHDR", 4) != 0) return false;
+  const int64_t idat = imageDataBytes(data, size);
+  if (idat < 0) return false;
+  const uint64_t raw = filteredBytes(readBe32(data + 16), readBe32(data + 20), bitsPerPixel(data[24], data[25]),
+                                     data[28] != 0);
+  return raw <= (uint64_t(idat) + 1) * 1032;
 }
 
 struct PngReadJob {
@@ -179,7 +221,7 @@ int decodeGreyRows(GreyPlaneJob* job, int32_t expectWidth, int32_t expectHeight)
 
 void PngProbe(const uint8_t* data, int32_t size, int32_t* width, int32_t* height, int32_t* bitDepth) {
   *width = *height = *bitDepth = 0;
-  if (!data || size < 26 || std::memcmp(data + 12, "IHDR", 4) != 0) return;
+  if (!imageDataCanHold(data, size)) return;
   const uint32_t w = readBe32(data + 16), h = readBe32(data + 20);
   // PNG limits both to 2^31 - 1; larger values are not a PNG header.
   if (w > 0x7FFFFFFFu || h > 0x7FFFFFFFu) return;
@@ -210,7 +252,7 @@ Image* PngLoadFromMemory(const uint8_t* data, int32_t size) {
 uint8_t* PngDecodeGreyPlane(const uint8_t* data, int32_t size, int32_t* width, int32_t* height,
                             int32_t expectWidth, int32_t expectHeight) {
   GreyPlaneJob job{};
-  if (!data || createReadJob(&job.read, data, size) != 0) return nullptr;
+  if (!imageDataCanHold(data, size) || createReadJob(&job.read, data, size) != 0) return nullptr;
   const int result = decodeGreyRows(&job, expectWidth, expectHeight);
   destroyReadJob(&job.read);
   if (result != 0) {

@@ -9,6 +9,7 @@
 #include "image/codecs/layer_name.h"
 #include "image/codecs/png.h"
 #include "image/codecs/png_internal.h"
+#include "image/file_open.h"
 #include "launcher/numbers.h"
 
 namespace limg {
@@ -207,7 +208,7 @@ int PngSave(const char* path, Image* image, int32_t bitDepth, int32_t level, int
   int32_t size = 0;
   if (!PngEncode(image, bitDepth, level, interlace, &buffer, &size)) return 0;
   AlignedPtr<uint8_t> owned(buffer);
-  std::FILE* file = std::fopen(path, "wb");
+  std::FILE* file = ImageOpenFile(path, "wb");
   if (!file) {
     std::printf("PNG: \"%s\" 画像を保存出来ませんでした\n", path);
     return 0;

@@ -57,6 +57,12 @@ bool Tlg5Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   if (colours != 3 && colours != 4) return false;
   if (width <= 0 || height <= 0 || blockHeight <= 0) return false;
   const int64_t blockCount = (int64_t(height) - 1) / blockHeight + 1;
+  // The block-size table, a 5-byte record head per colour and block, and each plane's
+  // differences at the LZSS's best expansion: a header claiming more is refused before the
+  // picture is allocated.
+  const uint64_t least = uint64_t(blockCount) * (4 + 5 * uint64_t(colours)) +
+                         uint64_t(colours) * TlgLzssLeastInput(uint64_t(width) * uint64_t(height));
+  if (least > stream.remaining()) return false;
   if (stream.seek(4 * blockCount, 1) != 0) return false;
   if (callbacks.size(image, width, height, colours) == 0) return false;
 

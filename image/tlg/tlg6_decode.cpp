@@ -111,11 +111,16 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   const int32_t height = int32_t(stream.read32());
   const int32_t maxBitLength = int32_t(stream.read32());
   if (width <= 0 || height <= 0 || maxBitLength < 0) return false;
-  if (callbacks.size(image, width, height, colours) == 0) return false;
-
   const int32_t xBlockCount = (width - 1) / 8 + 1, yBlockCount = (height - 1) / 8 + 1;
   const int32_t wholeBlocks = width / 8, lastBlockWidth = width % 8;
-  const uint32_t mapSize = uint32_t(xBlockCount) * uint32_t(yBlockCount);
+  const uint64_t mapSize64 = uint64_t(xBlockCount) * uint64_t(yBlockCount);
+  // The map's size word and its bytes at the LZSS's best expansion, and a bit-length word
+  // per channel and band: a header claiming more is refused before the picture is allocated.
+  const uint64_t least =
+      4 + TlgLzssLeastInput(mapSize64) + uint64_t(yBlockCount) * uint64_t(colours) * 4;
+  if (least > stream.remaining()) return false;
+  if (callbacks.size(image, width, height, colours) == 0) return false;
+  const uint32_t mapSize = uint32_t(mapSize64);
   AlignedPtr<uint8_t> filterTypes = allocBuffer<uint8_t>(std::size_t(mapSize) + kTlgLzssSlack);
   if (!readFilterTypes(stream, filterTypes.get(), mapSize, routines)) return false;
 

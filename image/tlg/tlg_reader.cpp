@@ -164,8 +164,9 @@ const TlgRoutines& TlgActiveRoutines() {
   return activeRoutines;
 }
 
-Image* TlgLoadFromMemoryWith(const uint8_t* data, int32_t length, const TlgRoutines& routines) {
-  if ((!data && length != 0) || length < 0) return nullptr;
+namespace {
+
+Image* loadRecord(const uint8_t* data, int32_t length, const TlgRoutines& routines) {
   static const uint8_t kEmpty = 0;
   if (!data) data = &kEmpty;
   std::unique_ptr<Image, RecordDeleter> image(ImageNewRecord());
@@ -185,6 +186,19 @@ Image* TlgLoadFromMemoryWith(const uint8_t* data, int32_t length, const TlgRouti
     if (!decoded) dropPixels(image.get());
   }
   return image.release();
+}
+
+}  // namespace
+
+// The decoders raise std::bad_alloc when memory runs out, after freeing their buffers; here
+// it becomes the failure result like any other.
+Image* TlgLoadFromMemoryWith(const uint8_t* data, int32_t length, const TlgRoutines& routines) {
+  if ((!data && length != 0) || length < 0) return nullptr;
+  try {
+    return loadRecord(data, length, routines);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 Image* TlgLoadFromMemory(const uint8_t* data, int32_t size) {

@@ -12,6 +12,13 @@ namespace limg {
 // left undefined.
 constexpr uint32_t kTlgLzssSlack = 32;
 
+// The fewest LZSS bytes that can decode to `outputBytes` bytes: at best a flag byte and eight
+// 3-byte matches of 273 bytes each, 25 bytes for 2184. Headers that claim more output than
+// their data can hold are refused with this before anything is allocated.
+constexpr uint64_t TlgLzssLeastInput(uint64_t outputBytes) {
+  return (outputBytes * 25 + 2183) / 2184;
+}
+
 // Decodes `inputLength` LZSS bytes into `output` over the 4096-byte `ring`, starting at ring
 // index r; returns the new r. *written receives the count of bytes produced, or
 // capacity + 1 when the data would produce more than `capacity` bytes (decoding stops there).

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "image/file_open.h"
 #include "image/tlg/tlg_encode.h"
 #include "image/tlg/tlg_routines.h"
 
@@ -112,7 +113,7 @@ int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
     encode();
   }
 
-  std::FILE* file = std::fopen(shownPath, "wb");
+  std::FILE* file = ImageOpenFile(shownPath, "wb");
   if (!file) {
     std::printf("TLG: \"%s\" can't be opened for writing\n", shownPath);
     return 0;

@@ -197,7 +197,129 @@ record_program() { printf '%s\n' "$1" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\
 record_args() { printf '%s\n' "$1" | grep '^arg[0-9]' | tr '\n' ' '; }
 record_cwd() { printf '%s\n' "$1" | sed -n 's/^cwd=//p'; }
 
+# The Windows tools (cases tools_* and package_demo): the Linux tools of the native build are
+# the reference. Each Windows run happens in the case's folder, so paths are relative (Wine maps
+# the folder to C:); its output goes to files.
+native_tool() { printf '%s' "$NATIVE_BUILD/tools/$1/$1"; }
+need_native() {
+  local t
+  for t in "$@"; do
+    [ -x "$NATIVE_BUILD/$t" ] || { echo "no $NATIVE_BUILD/$t (build the native tree first)"; exit 1; }
+  done
+}
+wine_wrapper() {  # wine_wrapper NAME EXE: a program that runs EXE under Wine, for the Linux tests
+  local w=$work/$case-bin/$1
+  mkdir -p "$(dirname "$w")"
+  printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$WINE64" "$2" >"$w"
+  chmod +x "$w"
+  printf '%s' "$w"
+}
+out_file=$work/$case-out.txt err_file=$work/$case-err.txt
+win_run() {  # win_run EXE ARGS...: status of the run; output in $out_file and $err_file
+  (cd "$app" && "$WINE64" "$@" </dev/null >"$out_file" 2>"$err_file")
+}
+expect_same_file() {  # expect_same_file WHAT A B
+  if cmp -s "$2" "$3"; then echo "ok: $1"; else fail "$1: $2 and $3 differ"; fi
+}
+
 case "$case" in
+  tools_cli)
+    bash "$here/../tools/launcherdat_cli_test.sh" "$(wine_wrapper launcherdat "$LAUNCHERDAT_EXE")" ||
+      fail "launcherdat's command-line cases on launcherdat.exe"
+    ;;
+  tools_imagetool_cases)
+    need_native tests/tools/imagetool/imagetool_test
+    wrapper=$(wine_wrapper imagetool "$IMAGETOOL_EXE")
+    for t in imagetool_test imagetool_convert_test imagetool_ops_test; do
+      if IMAGETOOL=$wrapper "$NATIVE_BUILD/tests/tools/imagetool/$t" >"$work/$case-$t.log" 2>&1; then
+        echo "ok: $t on imagetool.exe ($(grep -c '^\[       OK' "$work/$case-$t.log") cases)"
+      else
+        grep -B5 '^\[  FAILED' "$work/$case-$t.log" | head -60
+        fail "$t on imagetool.exe"
+      fi
+    done
+    ;;
+  tools_names)
+    need_native tools/launcherdat/launcherdat
+    native=$(native_tool launcherdat)
+    folder="ゲーム 게임 🎮"  # Korean and an emoji: outside code page 932, in the folder's name only
+    src=$app/$folder
+    picture 背景.bmp 200 120 '#305070-#a0c0e0'
+    layout "Launcher,320,200" "img,pictures/背景.bmp,0,0" "btn,終了,230,170,,1"
+    rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
+    mv "$app/data" "$src"
+    # A drop: Explorer passes the folder's full path as the only argument.
+    win_run "$LAUNCHERDAT_EXE" "C:\\e2e\\$case\\$folder"
+    expect_eq "drop exit status" "$?" 0
+    "$native" create "$work/$case-linux.dat" "$src"
+    expect_same_file "dropped folder packed as the Linux tool packs it" "$app/Launcher.dat" "$work/$case-linux.dat"
+    expect_eq "drop ran check" "$(grep -c 'No problems found' "$out_file")" 1
+    start
+    read_window
+    check_window 320 200
+    check_panel_pixels 背景.bmp 1 0,0
+    probe click 終了 >/dev/null
+    expect_eq "the launcher read it and quit with 0" "$(exit_code 15)" 0
+    # create, list, check and extract agree with the Linux tool.
+    printf 'Launcher,320,200\nimg,pictures/背景.bmp,0,0\nbtn,終了,80px,170,,1\nimg,pictures/ない.bmp,0,0\n' |
+      iconv -f UTF-8 -t CP932 >"$src/Launcher/Launcher.csv"
+    win_run "$LAUNCHERDAT_EXE" create out.dat "$folder" --verbose
+    expect_eq "create exit status" "$?" 0
+    "$native" create "$work/$case-linux2.dat" "$src" --verbose >"$work/$case-linux-out.txt"
+    expect_same_file "create gives the Linux tool's bytes" "$app/out.dat" "$work/$case-linux2.dat"
+    expect_same_file "create --verbose prints what the Linux tool prints" "$out_file" "$work/$case-linux-out.txt"
+    win_run "$LAUNCHERDAT_EXE" list out.dat --names "$folder"
+    "$native" list "$work/$case-linux2.dat" --names "$src" >"$work/$case-linux-out.txt"
+    expect_same_file "list agrees" "$out_file" "$work/$case-linux-out.txt"
+    expect_eq "list names the picture" "$(grep -c $'\tpictures/背景.bmp$' "$out_file")" 1
+    win_run "$LAUNCHERDAT_EXE" check out.dat
+    expect_eq "check finds the problems" "$?" 1
+    "$native" check "$work/$case-linux2.dat" >"$work/$case-linux-out.txt"
+    expect_same_file "check agrees" "$out_file" "$work/$case-linux-out.txt"
+    win_run "$LAUNCHERDAT_EXE" extract out.dat "展開 추출"
+    status=$?
+    rm -rf "$work/$case-extracted"
+    "$native" extract "$work/$case-linux2.dat" "$work/$case-extracted" >/dev/null 2>&1
+    expect_eq "extract exit status (the missing picture fails on both)" "$status" "$?"
+    if diff -r "$app/展開 추출" "$work/$case-extracted" >/dev/null; then echo "ok: extract agrees"; else fail "extract differs"; fi
+    ;;
+  tools_imagetool)
+    need_native tools/imagetool/imagetool
+    native=$(native_tool imagetool)
+    folder="素材 소재 🎨"
+    dir=$app/$folder
+    mkdir -p "$dir/下 아래"
+    convert -size 64x48 gradient:'#ff2000-#0020ff' -alpha set -channel A -fx 'i/w' +channel png32:"$dir/絵 그림.png"
+    convert -size 40x30 gradient:'#00ff00-#000000' -type TrueColor BMP3:"$dir/下 아래/二.bmp"
+    convert -size 33x17 gradient:yellow-purple -quality 90 "$dir/下 아래/三.jpg"
+    win_run "$IMAGETOOL_EXE" convert "$folder/絵 그림.png" "出力 출력 🎨.tlg"
+    expect_eq "convert exit status" "$?" 0
+    "$native" convert "$dir/絵 그림.png" "$work/$case-linux.tlg"
+    expect_same_file "TLG6 from imagetool.exe has the Linux bytes" "$app/出力 출력 🎨.tlg" "$work/$case-linux.tlg"
+    expect_eq "it is TLG6" "$(head -c 6 "$app/出力 출력 🎨.tlg")" TLG6.0
+    win_run "$IMAGETOOL_EXE" convert --to tlg6 -j 2 "$folder" -o "出力 출력"
+    expect_eq "batch exit status" "$?" 0
+    expect_eq "batch summary" "$(cut -d';' -f1 "$out_file")" "3 converted, 0 failed"
+    rm -rf "$work/$case-batch"
+    "$native" convert --to tlg6 -j 2 "$dir" -o "$work/$case-batch" >/dev/null
+    if diff -r "$app/出力 출력" "$work/$case-batch" >/dev/null; then echo "ok: batch agrees"; else fail "batch output differs"; fi
+    expect_eq "batch files" "$(find "$app/出力 출력" -name '*.tlg' | wc -l)" 3
+    ;;
+  package_demo)
+    # The ZIP made by the package target: unpacked, its files checked, its demo run.
+    bash "$here/../windows/check-package.sh" "$PACKAGE_ZIP" x86_64 "$app/unpacked" || fail "package contents"
+    app=$app/unpacked/$(basename "$PACKAGE_ZIP" .zip)/demo
+    [ -f "$app/Launcher.exe" ] || { fail "no demo/Launcher.exe"; exit 1; }
+    start
+    read_window
+    check_window 640 400
+    expect_eq "demo captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
+      "$(text_hex ゲームを始める) $(text_hex マニュアル) $(text_hex 終了) "
+    expect_eq "demo panels" "$(children_of Static | wc -l)" 2
+    probe click ゲームを始める >/dev/null
+    wait_started || fail "the demo's first button did not start its game"
+    expect_eq "the demo quits after starting the game" "$(exit_code 15)" 0
+    ;;
   window_96) case_window 96 ;;
   window_120) case_window 120 ;;
   plain_files)

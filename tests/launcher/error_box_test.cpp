@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include "launcher/module_directory.h"
 
 TEST(CentreBox, CentresOnMainWindowLargerThan320By240) {
@@ -70,5 +75,35 @@ TEST(ModuleDirectory, CutsAfterLastSeparatorAndTurnsBackslashes) {
     std::u16string path = c.path;
     EXPECT_EQ(moduleDirectoryFromPath(path), c.found);
     EXPECT_EQ(path, c.directory);
+  }
+}
+
+// Whatever a step raises ends in the memory box and the fallback; a step that returns
+// normally shows nothing.
+TEST(ErrorBoxSink, StepsThatRaiseShowTheMemoryBox) {
+  struct Row {
+    const char* label;
+    int (*step)();
+    int result;
+    bool box;
+  };
+  const Row kRows[] = {
+      {"returns", [] { return 7; }, 7, false},
+      {"out of memory", []() -> int { throw std::bad_alloc(); }, -1, true},
+      {"length error", []() -> int { return int(std::string().substr(1).size()); }, -1, true},
+      {"text exception", []() -> int { throw std::runtime_error("SaveTLG6: Insufficient memory"); }, -1, true},
+  };
+  for (const Row& row : kRows) {
+    std::vector<std::string> boxes;
+    setErrorBoxSink([&](const std::string& text) { boxes.push_back(text); });
+    const int result = runShowingMemoryBox(row.step, -1);
+    setErrorBoxSink(nullptr);
+    EXPECT_EQ(result, row.result) << row.label;
+    if (row.box) {
+      ASSERT_EQ(boxes.size(), 1u) << row.label;
+      EXPECT_EQ(boxes[0], "メモリを確保出来ませんでした") << row.label;
+    } else {
+      EXPECT_TRUE(boxes.empty()) << row.label;
+    }
   }
 }

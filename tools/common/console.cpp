@@ -5,6 +5,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -91,6 +92,9 @@ int runTool(int argc, char** argv, int (*toolMain)(int argc, char** argv)) {
 #ifdef _WIN32
   (void)argc;
   (void)argv;
+  // Files and pipes get the same bytes as on Linux: line feeds, not CR LF.
+  if (!consoleOf(stdout)) _setmode(_fileno(stdout), _O_BINARY);
+  if (!consoleOf(stderr)) _setmode(_fileno(stderr), _O_BINARY);
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!wide) {

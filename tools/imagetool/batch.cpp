@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <system_error>
 
 #include "tools/common/console.h"
@@ -98,6 +99,25 @@ void convertOne(BatchJob& job, const OutputFormat& format, const WriteOptions& o
   job.done = true;
 }
 
+// A job that runs out of memory (or meets any other exception) fails alone; the others go on.
+void convertGuarded(BatchJob& job, const OutputFormat& format, const WriteOptions& options) noexcept {
+  char reason[200] = "out of memory";  // the exception's text outlives its catch here
+  try {
+    convertOne(job, format, options);
+    return;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::exception& e) {
+    std::snprintf(reason, sizeof reason, "%s", e.what());
+  }
+  job.done = false;
+  job.error.clear();
+  try {
+    job.error = job.input + ": " + reason;
+  } catch (...) {
+    // No room even for the message: the summary says "not converted".
+  }
+}
+
 }  // namespace
 
 std::vector<BatchJob> planBatch(const std::vector<std::string>& inputs, const std::string& outputDir,
@@ -154,7 +174,7 @@ int runBatch(std::vector<BatchJob>& jobs, const OutputFormat& format, const Writ
   }
   Progress progress(jobs.size());
   runParallel(threads, jobs.size(), [&](std::size_t i) {
-    if (jobs[i].error.empty()) convertOne(jobs[i], format, options);
+    if (jobs[i].error.empty()) convertGuarded(jobs[i], format, options);
     progress.step();
   });
   progress.finish();

@@ -1,9 +1,13 @@
 // imagetool COMMAND ARGS...: see --help.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
+#include "image/file_open.h"
 #include "tools/common/console.h"
+#include "tools/common/files.h"
 #include "tools/common/version.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
@@ -24,6 +28,8 @@ bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "h
 
 
 int imagetoolMain(int argc, char** argv) {
+  // The library's writers take the same UTF-8 paths as the rest of the tool.
+  limg::ImageSetFileOpener([](const char* path, const char* mode) { return openFileUtf8(path, mode); });
   if (argc < 2) {
     printHelp();
     return 1;
@@ -46,7 +52,14 @@ int imagetoolMain(int argc, char** argv) {
         return 0;
       }
     }
-    return c->run(args);
+    // Nothing the library or a command raises ends the tool without its error line.
+    try {
+      return c->run(args);
+    } catch (const std::bad_alloc&) {
+      return fail(std::string(c->name) + ": out of memory");
+    } catch (const std::exception& e) {
+      return fail(std::string(c->name) + ": " + e.what());
+    }
   }
   return fail("unknown command \"" + name + "\" (see imagetool --help)");
 }

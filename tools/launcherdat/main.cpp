@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/image.h"
+#include "launcher/cp932.h"
 #include "launcher/error_box.h"
 #include "launcher/layout_table.h"
 #include "launcher/numbers.h"
@@ -138,6 +139,20 @@ void openArchive(const std::string& dat) {
 
 bool inIndex(const std::string& name) { return packedData.index.count(nameKey(name.c_str())) != 0; }
 
+// Whether the launcher would find a resource name (code page 932 bytes) as a plain file in the
+// current directory: on Windows by the name's characters, elsewhere by its bytes.
+bool plainFileExists(const std::string& name) {
+  std::error_code ec;
+#ifdef _WIN32
+  bool valid = false;
+  const std::u16string text = cp932ToUtf16(name, &valid);
+  if (!valid) return false;
+  return fs::exists(fs::path(std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size())), ec);
+#else
+  return fs::exists(fs::path(name), ec);
+#endif
+}
+
 // Loads a resource through the reader; nullopt after its messages were printed.
 std::optional<std::string> loadResource(const std::string& name) {
   uint32_t size = 0;
@@ -146,7 +161,7 @@ std::optional<std::string> loadResource(const std::string& name) {
 }
 
 std::optional<LayoutTable> loadLayoutQuietly(const std::string& name) {
-  if (!inIndex(name) && !fs::exists(pathFromUtf8(name))) return std::nullopt;
+  if (!inIndex(name) && !plainFileExists(name)) return std::nullopt;
   LayoutTable table;
   if (!loadLayoutTable(name.c_str(), ',', 6, table)) return std::nullopt;
   return table;
@@ -347,12 +362,12 @@ const char* const kCheckHelp =
 int check(const Args& a) {
   if (a.words.size() != 1) throw UsageError{"check needs DAT (see --help)"};
   openArchive(a.words[0]);
-  if (!inIndex(kLayoutName) && !fs::exists(kLayoutName))
+  if (!inIndex(kLayoutName) && !plainFileExists(kLayoutName))
     return fail(std::string(kLayoutName) + ": not in " + a.words[0] + " and no plain file beside it");
   LayoutTable table;
   if (!loadLayoutTable(kLayoutName, ',', 6, table)) return 1;
   const auto resourceProblem = [](const std::string& name) -> std::optional<std::string> {
-    if (!inIndex(name) && !fs::exists(pathFromUtf8(name)))
+    if (!inIndex(name) && !plainFileExists(name))
       return std::string("not in the packed file and no plain file beside it");
     std::string messages;
     const ErrorBoxSink previous = setErrorBoxSink([&](const std::string& t) { messages += displayCp932(t) + "; "; });

@@ -4,6 +4,8 @@
 #include <memory>
 #include <new>
 
+#include "image/file_open.h"
+
 namespace limg {
 
 namespace {
@@ -161,7 +163,7 @@ uint32_t TgaPixelDataOffset(const TgaHeader& h) {
 
 bool TgaStreamOpenFile(TgaStream* stream, const char* path, const char* mode) {
   *stream = TgaStream();
-  stream->file = std::fopen(path, mode);
+  stream->file = ImageOpenFile(path, mode);
   if (!stream->file) return TGA_FAIL(stream, kTgaOpenFailed);
   return true;
 }

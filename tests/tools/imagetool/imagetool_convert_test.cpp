@@ -15,6 +15,7 @@
 #include "image/codecs/grey_level.h"
 #include "image/codecs/save_table.h"
 #include "image/image.h"
+#include "tests/tools/imagetool/tool_command.h"
 
 using namespace limg;
 
@@ -48,7 +49,7 @@ struct Result {
 
 Result run(const Scratch& s, const std::string& args) {
   const std::string out = s("stdout.txt"), err = s("stderr.txt");
-  const int raw = std::system((std::string(IMAGETOOL_PATH) + " " + args + " >" + out + " 2>" + err).c_str());
+  const int raw = std::system((imagetoolCommand() + " " + args + " >" + out + " 2>" + err).c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
 }
 

@@ -12,6 +12,7 @@
 #include "image/codecs/bmp_save.h"
 #include "image/image.h"
 #include "image/ops/ops.h"
+#include "tests/tools/imagetool/tool_command.h"
 
 using namespace limg;
 
@@ -28,7 +29,7 @@ struct Dir {
 };
 
 int run(const std::string& args) {
-  const int raw = std::system((std::string(IMAGETOOL_PATH) + " " + args + " >/dev/null 2>&1").c_str());
+  const int raw = std::system((imagetoolCommand() + " " + args + " >/dev/null 2>&1").c_str());
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 

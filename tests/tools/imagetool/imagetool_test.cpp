@@ -12,6 +12,7 @@
 
 #include "image/image.h"
 #include "image/resize.h"
+#include "tests/tools/imagetool/tool_command.h"
 
 using namespace limg;
 
@@ -52,7 +53,7 @@ struct Result {
 
 Result run(const std::string& args) {
   const std::string out = path("stdout.txt"), err = path("stderr.txt");
-  const std::string command = std::string(IMAGETOOL_PATH) + " " + args + " >" + out + " 2>" + err;
+  const std::string command = imagetoolCommand() + " " + args + " >" + out + " 2>" + err;
   const int raw = std::system(command.c_str());
   Result r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
