@@ -1,4 +1,4 @@
-# `cmake --install` puts the image library (with the number-text library it links), its public
+# `cmake --install` puts the image library (with the number-text libraries it links), its public
 # headers and a CMake package in place; other programs then use
 #   find_package(LauncherImage REQUIRED)
 #   target_link_libraries(app PRIVATE LauncherImage::image)
@@ -9,7 +9,8 @@ include(CMakePackageConfigHelpers)
 set(IMAGE_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/LauncherImage)
 target_include_directories(image INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_include_directories(textnum INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-install(TARGETS image textnum EXPORT LauncherImageTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+target_include_directories(numtext INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+install(TARGETS image textnum numtext EXPORT LauncherImageTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/image/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/image
         FILES_MATCHING PATTERN "*.h" PATTERN "*_internal.h" EXCLUDE)
 install(EXPORT LauncherImageTargets NAMESPACE LauncherImage:: DESTINATION ${IMAGE_PACKAGE_DIR})

@@ -48,4 +48,11 @@ void ImageDestroy(Image** image) {
   *image = nullptr;
 }
 
+void ImageBytesFree(ImageBytes* bytes) {
+  if (!bytes) return;
+  alignedFree(bytes->data);
+  bytes->data = nullptr;
+  bytes->size = 0;
+}
+
 }  // namespace limg

@@ -40,4 +40,14 @@ std::size_t ImagePixelBlockBytes(int32_t width, int32_t height);
 // Returns a new record owned by the caller, or null.
 Image* ImageLoadFromMemory(const uint8_t* data, int32_t size);
 
+// A file made in memory by one of the writers (the ...SaveToMemory functions): a 16-byte-
+// aligned block of size bytes owned by the caller, who releases it with ImageBytesFree.
+struct ImageBytes {
+  uint8_t* data;
+  std::size_t size;
+};
+
+// Frees bytes->data and zeroes the record; a null pointer or an empty record is left alone.
+void ImageBytesFree(ImageBytes* bytes);
+
 }  // namespace limg

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "image/message.h"
 #include "image/reduce_area_average.h"
 #include "image/resize_filters.h"
 #include "image/resize_kernels.h"
@@ -68,11 +69,11 @@ void ResizeTargetSize(int32_t w, int32_t h, double a, double b, int mode, int32_
 int ImageResize(Image** target, const Image* source, double a, double b, int mode, int shrinkFilter,
                 int enlargeFilter) {
   if (!source || !source->pixels) {
-    std::printf("-RES: 画像データを読み込めませんでした\n");
+    ImageMessage(kImageMessageOut, "-RES: 画像データを読み込めませんでした\n");
     return 0;
   }
   if (a < 1 && b < 1) {
-    std::printf("-RES: 幅値の設定が無効です\n");
+    ImageMessage(kImageMessageOut, "-RES: 幅値の設定が無効です\n");
     return 0;
   }
   const int32_t w = source->width, h = source->height;
@@ -89,7 +90,7 @@ int ImageResize(Image** target, const Image* source, double a, double b, int mod
     out = ImageCreate(W, H, source->bitDepth);
     if (!out) {
       if (held == source) ImageDestroy(&held);
-      std::printf("-RES: メモリを確保出来ませんでした\n");
+      ImageMessage(kImageMessageOut, "-RES: メモリを確保出来ませんでした\n");
       return 0;
     }
   }
@@ -110,7 +111,7 @@ int ImageResize(Image** target, const Image* source, double a, double b, int mod
     if (!reuse) ImageDestroy(&out);
     if (!reuse && held == source) ImageDestroy(&held);
     *target = reuse ? out : nullptr;
-    std::printf("-RES: メモリを確保出来ませんでした\n");
+    ImageMessage(kImageMessageOut, "-RES: メモリを確保出来ませんでした\n");
     return 0;
   }
   if (!reuse && held == source) ImageDestroy(&held);

@@ -6,7 +6,8 @@
 extern double dpiScaleX;
 extern double dpiScaleY;
 
-// v * scale + 0.5 truncated toward zero (so -3 at 1.0 gives -2: it is not rounding).
+// v * scale + 0.5 truncated toward zero (so -3 at 1.0 gives -2: it is not rounding); a
+// result beyond an int is clamped to INT_MIN or INT_MAX.
 int scaleBy(int v, double scale);
 inline int scaleX(int v) { return scaleBy(v, dpiScaleX); }
 inline int scaleY(int v) { return scaleBy(v, dpiScaleY); }

@@ -1,15 +1,11 @@
 #include "launcher/error_box.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "launcher/cp932.h"
+#include "launcher/int_clamp.h"
 
 namespace {
-ErrorBoxSink& sink() {
-  static ErrorBoxSink s;
-  return s;
-}
 WideErrorBoxSink& wideSink() {
   static WideErrorBoxSink s;
   return s;
@@ -30,35 +26,16 @@ std::string bytesOf(const std::u16string& text) {
   }
   return out;
 }
-
-void showBytes(const std::string& text) {
-  if (sink()) {
-    sink()(text);
-    return;
-  }
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
-}
 }  // namespace
-
-ErrorBoxSink setErrorBoxSink(ErrorBoxSink next) {
-  ErrorBoxSink previous = std::move(sink());
-  sink() = std::move(next);
-  return previous;
-}
 
 WideErrorBoxSink setWideErrorBoxSink(WideErrorBoxSink next) {
   WideErrorBoxSink previous = std::move(wideSink());
   wideSink() = std::move(next);
+  if (wideSink())
+    setErrorBoxSink([](const std::string& text) { wideSink()(cp932ToUtf16(text)); });
+  else
+    setErrorBoxSink(nullptr);
   return previous;
-}
-
-void ShowErrorBox(const std::string& text) {
-  if (wideSink()) {
-    wideSink()(cp932ToUtf16(text));
-    return;
-  }
-  showBytes(text);
 }
 
 void ShowErrorBox(const std::u16string& text) {
@@ -66,7 +43,7 @@ void ShowErrorBox(const std::u16string& text) {
     wideSink()(text);
     return;
   }
-  showBytes(bytesOf(text));
+  ShowErrorBox(bytesOf(text));
 }
 
 void ShowOutOfMemoryBox() noexcept {
@@ -78,8 +55,8 @@ void ShowOutOfMemoryBox() noexcept {
 }
 
 BoxPlacement centreBoxPlacement(const ScreenRect& main, const ScreenRect& box) {
-  const int mainWidth = main.right - main.left, mainHeight = main.bottom - main.top;
+  const int64_t mainWidth = int64_t(main.right) - main.left, mainHeight = int64_t(main.bottom) - main.top;
   if (!(mainWidth > 320 && mainHeight > 240)) return {false, 0, 0};
-  const int boxWidth = box.right - box.left, boxHeight = box.bottom - box.top;
-  return {true, main.left + (mainWidth - boxWidth) / 2, main.top + (mainHeight - boxHeight) / 2};
+  const int64_t boxWidth = int64_t(box.right) - box.left, boxHeight = int64_t(box.bottom) - box.top;
+  return {true, clampToInt(main.left + (mainWidth - boxWidth) / 2), clampToInt(main.top + (mainHeight - boxHeight) / 2)};
 }

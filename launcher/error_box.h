@@ -1,12 +1,21 @@
 #pragma once
-// The one user-visible error channel: a topmost OK box titled "Error", centred on the
-// main window once that exists. Texts are Shift-JIS byte strings, or UTF-16 for a text that
-// holds a path of the running system (which may have characters outside code page 932).
+// The launcher's side of the error channel: the topmost OK box titled "Error", centred on
+// the main window once that exists.
 #include <functional>
 #include <string>
 
-void ShowErrorBox(const std::string& text);
+#include "base/error_report.h"  // ShowErrorBox, setErrorBoxSink
+
+// A text in UTF-16, for one that holds a path of the running system (which may have
+// characters outside code page 932). Without a wide sink it goes to the byte channel in code
+// page 932, "?" for each character the code page lacks.
 void ShowErrorBox(const std::u16string& text);
+
+// The Windows program's message box takes UTF-16. Setting a wide sink gives it the byte
+// channel too: Shift-JIS texts reach it converted by the code page 932 table (a bad byte as
+// U+30FB). Setting none clears both.
+using WideErrorBoxSink = std::function<void(const std::u16string& text)>;
+WideErrorBoxSink setWideErrorBoxSink(WideErrorBoxSink sink);
 
 // The box for memory that ran out where no reader reports it itself:
 // "メモリを確保出来ませんでした". Never raises.
@@ -24,16 +33,6 @@ Result runShowingMemoryBox(Step&& step, Result fallback) noexcept {
     return fallback;
   }
 }
-
-// Where boxes go. The Windows program installs its message box (showMessageBoxError) as the
-// wide sink at start: every text reaches it as UTF-16, Shift-JIS bytes converted by the code
-// page 932 table. Without a wide sink, boxes go to the byte sink (tests capture the exact
-// bytes), a UTF-16 text converted back to code page 932 with "?" for a character it lacks.
-// Neither sink set means standard error, one line a box.
-using ErrorBoxSink = std::function<void(const std::string& text)>;
-ErrorBoxSink setErrorBoxSink(ErrorBoxSink sink);
-using WideErrorBoxSink = std::function<void(const std::u16string& text)>;
-WideErrorBoxSink setWideErrorBoxSink(WideErrorBoxSink sink);
 
 // Outer rectangles in screen coordinates.
 struct ScreenRect {

@@ -10,7 +10,8 @@ struct WindowOrigin {
   int x, y;
 };
 
-// Outer size of a window with a fixed frame and a caption.
+// Outer size of a window with a fixed frame and a caption. Results beyond an int are
+// clamped, here and in the centring.
 WindowSize outerWindowSize(int clientWidth, int clientHeight, int fixedFrameX, int fixedFrameY,
                            int captionHeight);
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "base/error_report.h"
+#include "base/number_text.h"
 #include "image/aligned_alloc.h"
-#include "launcher/error_box.h"
-#include "launcher/numbers.h"
 #include "pack/name_key.h"
 #include "pack/packed_format.h"
 
@@ -100,7 +100,10 @@ void openIndex(const char* path) {
   packedData.indexLoaded = true;
 }
 
-FILE* openEntry(const char* name, uint32_t* size, uint64_t* key) {
+namespace {
+
+// openEntry with the plain file's whole length, which may not fit 32 bits.
+FILE* openResource(const char* name, uint64_t* size, uint64_t* key) {
   *key = nameKey(name);
   if (packedData.indexLoaded) {
     const auto found = packedData.index.find(*key);
@@ -118,7 +121,7 @@ FILE* openEntry(const char* name, uint32_t* size, uint64_t* key) {
       // reaching past the end of the file is cut to the bytes the file holds.
       const int64_t fileBytes = fileLength(file.get());
       const int64_t available = fileBytes > int64_t(position) ? fileBytes - int64_t(position) : 0;
-      if (int64_t(*size) > available) *size = uint32_t(available);
+      if (int64_t(*size) > available) *size = uint64_t(available);
       seekTo(file.get(), position);
       return file.release();
     }
@@ -129,34 +132,51 @@ FILE* openEntry(const char* name, uint32_t* size, uint64_t* key) {
     return nullptr;
   }
   const int64_t length = fileLength(file.get());
-  *size = length < 0 ? 0 : length > int64_t(UINT32_MAX) ? UINT32_MAX : uint32_t(length);
+  *size = length < 0 ? 0 : uint64_t(length);
   *key = 0;
   return file.release();
 }
 
+}  // namespace
+
+FILE* openEntry(const char* name, uint32_t* size, uint64_t* key) {
+  uint64_t length = 0;
+  FILE* file = openResource(name, &length, key);
+  if (file) *size = length > UINT32_MAX ? UINT32_MAX : uint32_t(length);
+  return file;
+}
+
 int loadFile(const char* name, uint8_t** buffer, uint32_t* size, uint32_t* capacity) {
-  const uint32_t requested = *size;
-  uint64_t key = 0;
-  File file(openEntry(name, size, &key));
+  uint64_t length = 0, key = 0;
+  File file(openResource(name, &length, &key));
   if (!file) {
     const int saved = errno;  // keep the same error text as the first box
     ShowErrorBox(std::string(name) + " " + errorText() + "(loadFile)");
     errno = saved;
     return 0;
   }
-  if (requested != 0) *size = requested;
+  if (*size != 0) length = *size;
 
-  if (*capacity < *size) {
+  // Sizes are worked out in 64 bits: a 4 GiB - 1 byte resource plus the spare NUL byte
+  // does not fit a 32-bit size_t, and a plain file may be larger than a uint32 can tell.
+  // Such a resource can't be held, like one whose block the allocator refuses. An empty
+  // resource still gets a block, for the NUL a text reader puts after it.
+  const uint64_t blockBytes = length + 1;
+  if (length > UINT32_MAX || blockBytes > SIZE_MAX) {
     alignedFree(*buffer);
-    *buffer = static_cast<uint8_t*>(alignedAlloc(std::size_t(*size) + 1));
-    *capacity = *buffer ? *size : 0;
+    *buffer = nullptr;
+  } else if (!*buffer || *capacity < length) {
+    alignedFree(*buffer);
+    *buffer = static_cast<uint8_t*>(alignedAlloc(std::size_t(blockBytes)));
+    *capacity = *buffer ? uint32_t(length) : 0;
   }
   if (!*buffer) {
     *capacity = 0;
     ShowErrorBox(std::string(name) + " メモリを確保出来ませんでした(loadFile)" +
-                 formatDecimal(*size));
+                 formatDecimal(int64_t(length)));
     return 0;
   }
+  *size = uint32_t(length);
 
   // A read that still comes up short (the file changed, or a caller asked for more than
   // there is) leaves a zeroed tail rather than an earlier resource's bytes.
@@ -167,8 +187,7 @@ int loadFile(const char* name, uint8_t** buffer, uint32_t* size, uint32_t* capac
   if (key == 0) return 1;
   const auto found = packedData.index.find(key);
   if (found == packedData.index.end() || found->second.scrambled == 0) return 1;
-  const std::size_t length = std::strlen(name);
-  packed::scramble(*buffer, *size, 0, *size, name, length);
+  packed::scramble(*buffer, *size, 0, *size, name, std::strlen(name));
   return 1;
 }
 

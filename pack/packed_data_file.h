@@ -44,12 +44,16 @@ void openIndex(const char* path = "Launcher.dat");
 
 // An open stream at the first byte of the named resource, its length and its key (0 for a
 // plain file), or null after a reported failure. An index entry that reaches past the end
-// of the packed file gets the length the file still holds.
+// of the packed file gets the length the file still holds; a plain file longer than 32
+// bits can tell gets 0xFFFFFFFF.
 FILE* openEntry(const char* name, uint32_t* size, uint64_t* key);
 
 // Reads the whole named resource into *buffer (grown as needed; the shared buffer is
 // &packedData.scratch.data with &packedData.scratch.capacity). *size is 0 on entry for the
 // entry's whole length, or a length to read instead; on success it holds the bytes read.
+// Every block holds at least one byte, so an empty resource reads into a buffer that was
+// never allocated. A resource whose block can't be allocated (or whose length plus the
+// spare byte exceeds what the process can address) is the out-of-memory failure.
 // Returns 1, or 0 after a reported failure.
 int loadFile(const char* name, uint8_t** buffer, uint32_t* size, uint32_t* capacity);
 

@@ -22,15 +22,18 @@ PACKAGES=(
 need_root
 export DEBIAN_FRONTEND=noninteractive
 
-# Source packages (libpng, libjpeg-turbo for Windows): main and updates suites only.
-if [ ! -f /etc/apt/sources.list.d/debian-src.sources ]; then
-  cat > /etc/apt/sources.list.d/debian-src.sources <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
+# Source packages (libpng, libjpeg-turbo for Windows): deb-src twins of the machine's own
+# entries for its release, so they come from the same place as its binary packages.
+src_list=/etc/apt/sources.list.d/debian-src.sources
+if [ ! -f "$src_list" ]; then
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] || { echo "setup: /etc/os-release names no release" >&2; exit 1; }
+  shopt -s nullglob
+  entries=$(bash "$(dirname "$0")/deb-src-entries.sh" "$codename" /etc/apt/sources.list \
+    /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources)
+  shopt -u nullglob
+  [ -n "$entries" ] || { echo "setup: no apt entries for $codename to copy as deb-src" >&2; exit 1; }
+  printf '%s\n' "$entries" > "$src_list"
   stamp_update=1
 fi
 

@@ -1,12 +1,11 @@
 #include "image/codecs/bmp_save.h"
 
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <utility>
 
 #include "image/codecs/grey_level.h"
-#include "image/file_open.h"
+#include "image/message.h"
+#include "image/save_file_internal.h"
 
 namespace limg {
 
@@ -58,28 +57,47 @@ void fillRow(const Image& image, int32_t y, int32_t bitDepth, uint8_t* row) {
   }
 }
 
-bool writeAll(std::FILE* file, const void* data, std::size_t size) {
-  return std::fwrite(data, 1, size, file) == size;
+// The whole file into out, which holds headers, palette and rows.
+void fillFile(uint8_t* out, const Image& image, int32_t bitDepth, uint32_t stride) {
+  const uint32_t paletteSize = bitDepth == 8 ? kGreyPaletteSize : 0;
+  makeHeaders(out, image, bitDepth, stride * uint32_t(image.height), paletteSize);
+  uint8_t* at = out + kHeadersSize;
+  for (uint32_t i = 0; i < paletteSize / 4; ++i, at += 4) {
+    at[0] = at[1] = at[2] = uint8_t(i);
+    at[3] = 0;
+  }
+  for (int32_t y = image.height - 1; y >= 0; --y, at += stride) {
+    std::memset(at, 0, stride);  // the padding stays 0
+    fillRow(image, y, bitDepth, at);
+  }
 }
 
-bool writeFile(std::FILE* file, const Image& image, int32_t bitDepth, uint32_t stride, uint8_t* row) {
+int bmpEncode(const char* destination, const Image* image, int32_t bitDepth, ImageBytes* out) {
+  if (!image || !image->pixels) {
+    ImageMessage(kImageMessageOut, "BMP: \"%s\" 画像データが空です\n", destination);
+    return 0;
+  }
+  if (bitDepth == 0) bitDepth = image->bitDepth;
+  if (bitDepth != 8 && bitDepth != 24 && bitDepth != 32) {
+    ImageMessage(kImageMessageOut, "BMP: \"%s\" %dbitには対応していません\n", destination, int(bitDepth));
+    return 0;
+  }
+  // Every size field is 32 bits wide.
+  const uint32_t stride = BmpStride(image->width, bitDepth);
   const uint32_t paletteSize = bitDepth == 8 ? kGreyPaletteSize : 0;
-  uint8_t headers[kHeadersSize];
-  makeHeaders(headers, image, bitDepth, stride * uint32_t(image.height), paletteSize);
-  if (!writeAll(file, headers, sizeof headers)) return false;
-  if (paletteSize) {
-    uint8_t palette[kGreyPaletteSize];
-    for (int i = 0; i < 256; ++i) {
-      palette[4 * i] = palette[4 * i + 1] = palette[4 * i + 2] = uint8_t(i);
-      palette[4 * i + 3] = 0;
-    }
-    if (!writeAll(file, palette, sizeof palette)) return false;
+  const uint64_t fileSize = uint64_t(stride) * uint32_t(image->height) + paletteSize + kHeadersSize;
+  if (stride == 0 || fileSize > 0xFFFFFFFFu) {
+    ImageMessage(kImageMessageOut, "BMP: \"%s\" 画像を保存出来ませんでした\n", destination);
+    return 0;
   }
-  for (int32_t y = image.height - 1; y >= 0; --y) {
-    fillRow(image, y, bitDepth, row);
-    if (!writeAll(file, row, stride)) return false;
+  AlignedPtr<uint8_t> file = makeAligned<uint8_t>(std::size_t(fileSize));
+  if (!file) {
+    ImageMessage(kImageMessageOut, "BMP: \"%s\" メモリを確保出来ませんでした\n", destination);
+    return 0;
   }
-  return true;
+  fillFile(file.get(), *image, bitDepth, stride);
+  ImageBytesTake(std::move(file), std::size_t(fileSize), out);
+  return 1;
 }
 
 }  // namespace
@@ -89,39 +107,16 @@ uint32_t BmpStride(int32_t width, int32_t bitDepth) {
   return bytes > 0xFFFFFFFFu ? 0 : uint32_t(bytes);
 }
 
+int BmpSaveToMemory(const Image* image, int32_t bitDepth, ImageBytes* out) {
+  return bmpEncode(kMemoryDestination, image, bitDepth, out);
+}
+
 int BmpSave(const char* path, const Image* image, int32_t bitDepth) {
-  if (!image || !image->pixels) {
-    std::printf("BMP: \"%s\" 画像データが空です\n", path);
-    return 0;
-  }
-  if (bitDepth == 0) bitDepth = image->bitDepth;
-  if (bitDepth != 8 && bitDepth != 24 && bitDepth != 32) {
-    std::printf("BMP: \"%s\" %dbitには対応していません\n", path, int(bitDepth));
-    return 0;
-  }
-  // Every size field is 32 bits wide.
-  const uint32_t stride = BmpStride(image->width, bitDepth);
-  const uint64_t fileSize = uint64_t(stride) * uint32_t(image->height) + kGreyPaletteSize + kHeadersSize;
-  if (stride == 0 || fileSize > 0xFFFFFFFFu) {
-    std::printf("BMP: \"%s\" 画像を保存出来ませんでした\n", path);
-    return 0;
-  }
-  std::FILE* file = ImageOpenFile(path, "wb");
-  if (!file) {
-    std::printf("BMP: \"%s\" 画像を保存出来ませんでした\n", path);
-    return 0;
-  }
-  std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[stride]());
-  if (!row) {
-    std::fclose(file);
-    return 0;
-  }
-  const bool written = writeFile(file, *image, bitDepth, stride, row.get());
-  if (std::fclose(file) != 0 || !written) {
-    std::printf("BMP: \"%s\" 画像を保存出来ませんでした\n", path);
-    return 0;
-  }
-  return 1;
+  ImageBytes bytes{};
+  if (!bmpEncode(path, image, bitDepth, &bytes)) return 0;
+  const int written = ImageWriteFile("BMP", path, bytes);
+  ImageBytesFree(&bytes);
+  return written;
 }
 
 }  // namespace limg

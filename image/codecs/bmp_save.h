@@ -11,6 +11,10 @@ namespace limg {
 // 1 on success, 0 on failure (with a message on stdout).
 int BmpSave(const char* path, const Image* image, int32_t bitDepth);
 
+// The same file made in memory: 1 with the bytes in *out (free with ImageBytesFree), or 0
+// with the same messages and *out untouched.
+int BmpSaveToMemory(const Image* image, int32_t bitDepth, ImageBytes* out);
+
 // Bytes per stored row: the smallest multiple of 4 not below width x bitDepth / 8.
 uint32_t BmpStride(int32_t width, int32_t bitDepth);
 

@@ -35,8 +35,13 @@ enum : int32_t {
 int JpegEncode(Image* image, int32_t bitDepth, int32_t quality, int32_t flags, uint8_t** buffer,
                uint32_t* size);
 
-// JpegEncode to the file path ("wb"); 1 or 0.
+// JpegEncode to the file path ("wb"); 1, or 0 when the image is null, the encoder fails or
+// the file can't be written whole (a partly written file is removed).
 int JpegSave(const char* path, Image* image, int32_t bitDepth, int32_t quality, int32_t flags);
+
+// JpegSave's file made in memory: 1 with the bytes in *out (free with ImageBytesFree), or 0
+// with the same messages and *out untouched.
+int JpegSaveToMemory(Image* image, int32_t bitDepth, int32_t quality, int32_t flags, ImageBytes* out);
 
 // The alpha plane named by the file's first APP2 segment ("ALP"), width x height bytes,
 // or null when there is none or it can't be read at that size.

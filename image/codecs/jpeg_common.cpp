@@ -7,6 +7,7 @@
 
 #include "image/aligned_alloc.h"
 #include "image/codecs/jpeg_internal.h"
+#include "image/message.h"
 
 namespace limg {
 
@@ -64,6 +65,13 @@ bool jpegFrameFitsData(const uint8_t* data, int32_t size, int32_t* width, int32_
 
 namespace {
 
+// libjpeg's own texts go where the library's other messages go, still meant for stderr.
+void outputMessage(j_common_ptr cinfo) {
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  ImageMessage(kImageMessageError, "%s\n", text);
+}
+
 void errorExit(j_common_ptr cinfo) {
   auto* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
   if (!manager->quiet) (*cinfo->err->output_message)(cinfo);
@@ -109,6 +117,7 @@ void termDestination(j_compress_ptr cinfo) {
 jpeg_error_mgr* jpegInstallErrorManager(JpegErrorManager* manager) {
   jpeg_std_error(&manager->pub);
   manager->pub.error_exit = errorExit;
+  manager->pub.output_message = outputMessage;
   return &manager->pub;
 }
 

@@ -10,7 +10,8 @@
 #include "image/codecs/jpeg_internal.h"
 #include "image/codecs/layer_name.h"
 #include "image/codecs/png.h"
-#include "image/file_open.h"
+#include "image/message.h"
+#include "image/save_file_internal.h"
 
 namespace limg {
 
@@ -184,7 +185,7 @@ bool patchAlphaHeader(uint8_t* file, size_t streamLength, uint8_t type) {
   return true;
 }
 
-void printNoMemory() { std::printf("JPEG: メモリを確保出来ませんでした\n"); }
+void printNoMemory() { ImageMessage(kImageMessageOut, "JPEG: メモリを確保出来ませんでした\n"); }
 
 }  // namespace
 
@@ -272,23 +273,33 @@ int JpegEncode(Image* image, int32_t bitDepth, int32_t quality, int32_t flags, u
   return jpegEncodeWith(image, bitDepth, quality, flags, buffer, size, JpegAlphaCoding::Smallest);
 }
 
-int JpegSave(const char* path, Image* image, int32_t bitDepth, int32_t quality, int32_t flags) {
+namespace {
+
+int jpegEncodeTo(const char* destination, Image* image, int32_t bitDepth, int32_t quality, int32_t flags,
+                 ImageBytes* out) {
   if (!image) {
-    std::printf("JPEG: \"%s\" 画像データが空です\n", path);
+    ImageMessage(kImageMessageOut, "JPEG: \"%s\" 画像データが空です\n", destination);
     return 0;
   }
   uint8_t* buffer = nullptr;
   uint32_t size = 0;
   if (!JpegEncode(image, bitDepth, quality, flags, &buffer, &size)) return 0;
-  AlignedPtr<uint8_t> owned(buffer);
-  std::FILE* file = ImageOpenFile(path, "wb");
-  if (!file) {
-    std::printf("JPEG: \"%s\" 画像を保存出来ませんでした\n", path);
-    return 0;
-  }
-  std::fwrite(buffer, 1, size, file);
-  std::fclose(file);
+  ImageBytesTake(AlignedPtr<uint8_t>(buffer), size, out);
   return 1;
+}
+
+}  // namespace
+
+int JpegSaveToMemory(Image* image, int32_t bitDepth, int32_t quality, int32_t flags, ImageBytes* out) {
+  return jpegEncodeTo(kMemoryDestination, image, bitDepth, quality, flags, out);
+}
+
+int JpegSave(const char* path, Image* image, int32_t bitDepth, int32_t quality, int32_t flags) {
+  ImageBytes bytes{};
+  if (!jpegEncodeTo(path, image, bitDepth, quality, flags, &bytes)) return 0;
+  const int written = ImageWriteFile("JPEG", path, bytes);
+  ImageBytesFree(&bytes);
+  return written;
 }
 
 }  // namespace limg

@@ -27,8 +27,13 @@ int PngDecode(Image* image, const uint8_t* data, int32_t size);
 int PngEncode(Image* image, int32_t bitDepth, int32_t level, int32_t interlace,
               uint8_t** buffer, int32_t* size);
 
-// PngEncode to the file path ("wb"); 1 or 0.
+// PngEncode to the file path ("wb"); 1, or 0 when the image is null, the encoder fails or
+// the file can't be written whole (a partly written file is removed).
 int PngSave(const char* path, Image* image, int32_t bitDepth, int32_t level, int32_t interlace);
+
+// PngSave's file made in memory: 1 with the bytes in *out (free with ImageBytesFree), or 0
+// with the same messages and *out untouched.
+int PngSaveToMemory(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, ImageBytes* out);
 
 // Decodes an 8-bit grey, non-interlaced PNG into a 16-byte-aligned block of width x
 // height bytes (free with alignedFree), or null. The plane's size is stored through

@@ -9,7 +9,8 @@
 #include "image/codecs/layer_name.h"
 #include "image/codecs/png.h"
 #include "image/codecs/png_internal.h"
-#include "image/file_open.h"
+#include "image/message.h"
+#include "image/save_file_internal.h"
 #include "launcher/numbers.h"
 
 namespace limg {
@@ -162,7 +163,7 @@ int PngEncode(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, 
   const size_t capacity = size_t(image->width) * size_t(image->height) * size_t(bitDepth / 8) + 1024;
   AlignedPtr<uint8_t> output(static_cast<uint8_t*>(alignedAlloc(capacity)));
   if (!output) {
-    std::printf("PNG: メモリを確保出来ませんでした\n");
+    ImageMessage(kImageMessageOut, "PNG: メモリを確保出来ませんでした\n");
     return 0;
   }
   job.cursor = PngWriteCursor{output.get(), capacity, 0, true, nullptr};
@@ -183,7 +184,7 @@ int PngEncode(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, 
   if (const size_t bytes = rowBytesPerPixel(job.source)) {
     row = makeAligned<uint8_t>(size_t(image->width) * bytes);
     if (!row) {
-      std::printf("malloc line\n");
+      ImageMessage(kImageMessageOut, "malloc line\n");
       return 0;
     }
     job.row = row.get();
@@ -191,31 +192,41 @@ int PngEncode(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, 
 
   const WriteResult result = writePng(&job);
   AlignedPtr<uint8_t> grown(job.cursor.owned);  // the larger block, if the output moved
-  if (result == WriteResult::NoWriteStruct) std::printf("png_create_write_struct\n");
-  if (result == WriteResult::NoInfoStruct) std::printf("png_create_info_struct\n");
+  if (result == WriteResult::NoWriteStruct) ImageMessage(kImageMessageOut, "png_create_write_struct\n");
+  if (result == WriteResult::NoInfoStruct) ImageMessage(kImageMessageOut, "png_create_info_struct\n");
   if (result != WriteResult::Ok || job.cursor.length > 0x7FFFFFFFu) return 0;
   *buffer = grown ? grown.release() : output.release();
   *size = int32_t(job.cursor.length);
   return 1;
 }
 
-int PngSave(const char* path, Image* image, int32_t bitDepth, int32_t level, int32_t interlace) {
+namespace {
+
+int pngEncodeTo(const char* destination, Image* image, int32_t bitDepth, int32_t level, int32_t interlace,
+                ImageBytes* out) {
   if (!image) {
-    std::printf("PNG: \"%s\" 画像データが空です\n", path);
+    ImageMessage(kImageMessageOut, "PNG: \"%s\" 画像データが空です\n", destination);
     return 0;
   }
   uint8_t* buffer = nullptr;
   int32_t size = 0;
   if (!PngEncode(image, bitDepth, level, interlace, &buffer, &size)) return 0;
-  AlignedPtr<uint8_t> owned(buffer);
-  std::FILE* file = ImageOpenFile(path, "wb");
-  if (!file) {
-    std::printf("PNG: \"%s\" 画像を保存出来ませんでした\n", path);
-    return 0;
-  }
-  std::fwrite(buffer, 1, size_t(size), file);
-  std::fclose(file);
+  ImageBytesTake(AlignedPtr<uint8_t>(buffer), std::size_t(size), out);
   return 1;
+}
+
+}  // namespace
+
+int PngSaveToMemory(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, ImageBytes* out) {
+  return pngEncodeTo(kMemoryDestination, image, bitDepth, level, interlace, out);
+}
+
+int PngSave(const char* path, Image* image, int32_t bitDepth, int32_t level, int32_t interlace) {
+  ImageBytes bytes{};
+  if (!pngEncodeTo(path, image, bitDepth, level, interlace, &bytes)) return 0;
+  const int written = ImageWriteFile("PNG", path, bytes);
+  ImageBytesFree(&bytes);
+  return written;
 }
 
 int PngEncodeAlphaPlane(const Image* image, int32_t level, int32_t interlace, uint8_t* cursor,

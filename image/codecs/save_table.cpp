@@ -33,9 +33,32 @@ int saveTga(const char* path, Image* image, int32_t bitDepth, int32_t rle, int32
   return TgaSave(path, image, bitDepth, rle);
 }
 
+int memoryBmp(Image* image, int32_t bitDepth, int32_t, int32_t, ImageBytes* out) {
+  return BmpSaveToMemory(image, bitDepth, out);
+}
+int memoryPng(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, ImageBytes* out) {
+  return PngSaveToMemory(image, bitDepth, level, interlace, out);
+}
+int memoryJpeg(Image* image, int32_t bitDepth, int32_t quality, int32_t flags, ImageBytes* out) {
+  return JpegSaveToMemory(image, bitDepth, quality, flags, out);
+}
+int memoryTlg(Image* image, int32_t bitDepth, int32_t useTlg6, int32_t, ImageBytes* out) {
+  try {
+    return TlgSaveToMemory(image, bitDepth, useTlg6, out);
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+int memoryTga(Image* image, int32_t bitDepth, int32_t rle, int32_t, ImageBytes* out) {
+  return TgaSaveToMemory(image, bitDepth, rle, out);
+}
+
 }  // namespace
 
 const ImageSaveFunction ImageSaveFunctions[kImageSaveFormatCount] = {saveBmp, savePng, saveJpeg, saveTlg,
                                                                      saveTga};
+
+const ImageSaveToMemoryFunction ImageSaveToMemoryFunctions[kImageSaveFormatCount] = {
+    memoryBmp, memoryPng, memoryJpeg, memoryTlg, memoryTga};
 
 }  // namespace limg

@@ -2,10 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "image/codecs/tga/tga_stream.h"
+#include "image/message.h"
+#include "image/save_file_internal.h"
 
 namespace limg {
 
@@ -221,30 +226,69 @@ Image* TgaLoadFromMemory(const uint8_t* data, int32_t size) {
   return image;
 }
 
-int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle) {
+namespace {
+
+// The TGA stream's output in memory. As in a file, a seek may go past the end; bytes skipped
+// that way read as zero once something is written after them.
+struct MemoryFile {
+  std::vector<uint8_t> bytes;
+  std::size_t position = 0;
+
+  static MemoryFile* of(void* user) { return static_cast<MemoryFile*>(user); }
+  static std::size_t write(void* user, const void* data, std::size_t size) {
+    MemoryFile* f = of(user);
+    try {
+      if (f->bytes.size() < f->position + size) f->bytes.resize(f->position + size);
+    } catch (const std::exception&) {  // out of memory, or a position past any vector
+      return 0;
+    }
+    if (size) std::memcpy(f->bytes.data() + f->position, data, size);
+    f->position += size;
+    return size;
+  }
+  static int seek(void* user, long offset, int origin) {
+    MemoryFile* f = of(user);
+    const long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? long(f->position) : long(f->bytes.size());
+    if (origin != SEEK_SET && origin != SEEK_CUR && origin != SEEK_END) return -1;
+    if (offset < -base) return -1;
+    f->position = std::size_t(base + offset);
+    return 0;
+  }
+  static long tell(void* user) { return long(of(user)->position); }
+  TgaCallbacks callbacks() {
+    TgaCallbacks c;
+    c.user = this;
+    c.write = write;
+    c.seek = seek;
+    c.tell = tell;
+    return c;
+  }
+};
+
+int tgaEncode(const char* destination, const Image* image, int32_t bitDepth, int32_t rle, ImageBytes* out) {
   if (!image || !image->pixels) {
-    std::printf("TGA: \"%s\" 画像データが空です\n", path);
+    ImageMessage(kImageMessageOut, "TGA: \"%s\" 画像データが空です\n", destination);
     return 0;
   }
   if (bitDepth == 0) bitDepth = image->bitDepth;
   if (bitDepth <= 8) {
-    std::printf("TGA: \"%s\" 8bit以下には対応していません\n", path);
+    ImageMessage(kImageMessageOut, "TGA: \"%s\" 8bit以下には対応していません\n", destination);
     return 0;
   }
   if (bitDepth != 24 && bitDepth != 32) {
-    std::printf("TGA: \"%s\" %dbitには対応していません\n", path, int(bitDepth));
+    ImageMessage(kImageMessageOut, "TGA: \"%s\" %dbitには対応していません\n", destination, int(bitDepth));
     return 0;
   }
   // The header holds 16-bit sizes.
   if (image->width > 0xFFFF || image->height > 0xFFFF) {
-    std::printf("TGA: \"%s\" 画像を保存出来ませんでした\n", path);
+    ImageMessage(kImageMessageOut, "TGA: \"%s\" 画像を保存出来ませんでした\n", destination);
     return 0;
   }
   const int bytes = bitDepth / 8;
   const std::size_t width = std::size_t(image->width), rowBytes = width * bytes;
   std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[rowBytes * image->height]);
   if (!pixels) {
-    std::printf("TGA: \"%s\" メモリを確保出来ませんでした\n", path);
+    ImageMessage(kImageMessageOut, "TGA: \"%s\" メモリを確保出来ませんでした\n", destination);
     return 0;
   }
   // Bottom-up rows of R, G, B (, A); the image writer swaps red and blue back.
@@ -259,10 +303,8 @@ int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle)
     }
   }
   TgaStream stream;
-  if (!TgaStreamOpenFile(&stream, path, "wb")) {
-    std::printf("TGA: \"%s\" 画像を保存出来ませんでした\n", path);
-    return 0;
-  }
+  MemoryFile file;
+  TgaStreamOpenCallbacks(&stream, file.callbacks());
   stream.header.imageType = 2;
   stream.header.width = uint16_t(image->width);
   stream.header.height = uint16_t(image->height);
@@ -273,10 +315,32 @@ int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle)
   TgaStreamWriteImage(&stream, pixels.get(), flags);
   TgaStreamClose(&stream);
   if (stream.lastError != kTgaSuccess) {
-    std::printf("%s\n", TgaErrorText(stream.lastError));
+    ImageMessage(kImageMessageOut, "%s\n", TgaErrorText(stream.lastError));
     return 0;
   }
+  AlignedPtr<uint8_t> block = makeAligned<uint8_t>(file.bytes.size());
+  if (!block) {
+    ImageMessage(kImageMessageOut, "TGA: \"%s\" メモリを確保出来ませんでした\n", destination);
+    return 0;
+  }
+  std::memcpy(block.get(), file.bytes.data(), file.bytes.size());
+  ImageBytesTake(std::move(block), file.bytes.size(), out);
   return 1;
+}
+
+
+}  // namespace
+
+int TgaSaveToMemory(const Image* image, int32_t bitDepth, int32_t rle, ImageBytes* out) {
+  return tgaEncode(kMemoryDestination, image, bitDepth, rle, out);
+}
+
+int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle) {
+  ImageBytes bytes{};
+  if (!tgaEncode(path, image, bitDepth, rle, &bytes)) return 0;
+  const int written = ImageWriteFile("TGA", path, bytes);
+  ImageBytesFree(&bytes);
+  return written;
 }
 
 }  // namespace limg

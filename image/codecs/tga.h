@@ -39,4 +39,8 @@ int TgaDecode(Image* image, const uint8_t* data, int32_t size, uint8_t* workBuff
 // asks for run-length coding. 1 on success, 0 on failure (with a message on stdout).
 int TgaSave(const char* path, const Image* image, int32_t bitDepth, int32_t rle);
 
+// The same file made in memory: 1 with the bytes in *out (free with ImageBytesFree), or 0
+// with the same messages and *out untouched.
+int TgaSaveToMemory(const Image* image, int32_t bitDepth, int32_t rle, ImageBytes* out);
+
 }  // namespace limg

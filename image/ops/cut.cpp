@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image/message.h"
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
@@ -54,7 +55,7 @@ void ResultImage::finish() {
 
 int ImageCut(Image** dst, const Image* src, int32_t x, int32_t y, int32_t w, int32_t h) {
   if (!dst || !ops::hasPixels(src)) {
-    std::printf("-CUT: 画像データを読み込めませんでした\n");
+    ImageMessage(kImageMessageOut, "-CUT: 画像データを読み込めませんでした\n");
     return 0;
   }
   if (w <= 0) w = src->width;
@@ -62,7 +63,7 @@ int ImageCut(Image** dst, const Image* src, int32_t x, int32_t y, int32_t w, int
   ops::ResultImage result(dst, src, w, h);
   Image* out = result.image();
   if (!out) {
-    std::printf("-CUT: メモリを確保出来ませんでした\n");
+    ImageMessage(kImageMessageOut, "-CUT: メモリを確保出来ませんでした\n");
     return 0;
   }
   out->left = x;

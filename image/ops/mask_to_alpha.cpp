@@ -1,6 +1,7 @@
 // M2A: an image's alpha channel from a mask, a second image or the right half of the same one.
 #include <cstdio>
 
+#include "image/message.h"
 #include "image/ops/blend_tables.h"
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
@@ -38,18 +39,18 @@ int ImageMaskToAlpha(Image** dst, const Image* mask, int type, int32_t x, int32_
 int ImageSplitMaskToAlpha(Image** image, const Image* /*unused*/, int type, int32_t x, int32_t y) {
   Image* source = image ? *image : nullptr;
   if (!ops::hasPixels(source)) {
-    std::printf("-M2A: 画像データを読み込めませんでした\n");
+    ImageMessage(kImageMessageOut, "-M2A: 画像データを読み込めませんでした\n");
     return 0;
   }
   const int32_t half = source->width / 2, height = source->height;
   ops::Overlap o;
   if (!ops::placeOnto(half, height, half, height, x, y, &o)) {
-    std::printf("-M2A: 座標の指定が不正です\n");
+    ImageMessage(kImageMessageOut, "-M2A: 座標の指定が不正です\n");
     return 0;
   }
   Image* picture = nullptr;
   if (!ImageCut(&picture, source, 0, 0, half, height)) {
-    std::printf("-M2A: メモリを確保出来ませんでした\n");
+    ImageMessage(kImageMessageOut, "-M2A: メモリを確保出来ませんでした\n");
     return 0;
   }
   const uint8_t* coverage = ops::blendTables().coverage;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "image/image.h"
+#include "image/message.h"
 
 namespace limg {
 
@@ -48,12 +49,12 @@ inline bool placeOnto(int32_t tw, int32_t th, int32_t pw, int32_t ph, int32_t x,
 template <class RowOp>
 int forEachOverlapRow(const char* prefix, Image* target, const Image* placed, int32_t x, int32_t y, RowOp op) {
   if (!hasPixels(target) || !hasPixels(placed)) {
-    std::printf("%s画像データが読み込まれてません\n", prefix);
+    ImageMessage(kImageMessageOut, "%s画像データが読み込まれてません\n", prefix);
     return 0;
   }
   Overlap o;
   if (!placeOnto(target->width, target->height, placed->width, placed->height, x, y, &o)) {
-    std::printf("%s座標の指定が不正です\n", prefix);
+    ImageMessage(kImageMessageOut, "%s座標の指定が不正です\n", prefix);
     return 0;
   }
   uint32_t* to = target->pixels + std::size_t(o.y0) * target->width + o.x0;

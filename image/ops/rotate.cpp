@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "image/message.h"
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
 
@@ -108,14 +109,14 @@ struct BilinearSampler {
 template <class Sampler>
 int rotate(Image** dst, const Image* src, double angle, double scale, bool bilinear) {
   if (!dst || !ops::hasPixels(src)) {
-    std::printf("-ROT: 画像データを読み込めませんでした\n");
+    ImageMessage(kImageMessageOut, "-ROT: 画像データを読み込めませんでした\n");
     return 0;
   }
   const RotationPlan p = planRotation(src, angle, scale);
   ops::ResultImage result(dst, src, p.width, p.height);
   Image* out = result.image();
   if (!out) {
-    std::printf("-ROT: メモリを確保出来ませんでした\n");
+    ImageMessage(kImageMessageOut, "-ROT: メモリを確保出来ませんでした\n");
     return 0;
   }
   const int64_t W = src->width, H = src->height, w = out->width, h = out->height;

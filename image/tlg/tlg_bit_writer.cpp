@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "image/aligned_alloc.h"
+#include "image/message.h"
 #include "image/tlg/tlg_tables.h"
 
 namespace limg {
@@ -19,8 +20,7 @@ inline int floorLog2(uint32_t v) { return 31 - __builtin_clz(v); }
 }  // namespace
 
 void TlgThrowEncodeError(const char* message) {
-  std::printf("%s\n", message);
-  std::fflush(stdout);
+  ImageMessage(kImageMessageOut, "%s\n", message);
   throw std::runtime_error(message);
 }
 

@@ -49,16 +49,18 @@ void TlgForwardTransform(int transform, uint8_t& r0, uint8_t& r1, uint8_t& r2);
 void TlgFilterRingPattern(uint8_t* ring4096);
 
 // Writes image to path as TLG6 (useTlg6 != 0) or TLG5, in a "TLG0.0" container with a tags chunk
-// when the image has a name or a mode. bitDepth 0 takes the image's own; 8, 24 and 32 are taken.
-// 1 when the file has been written; 0 for a null or empty image, a refused depth, or a file
-// that can't be written. The TLG6 encoder's text exceptions pass through.
-// A name of three or more characters whose extension has at least three is renamed in the
-// record itself: its last three characters become "tlg".
+// when the image has a name or a mode. bitDepth 0 takes the image's own; 8 (the grey level),
+// 24 and 32 are taken. 1 when the file has been written whole; 0 for a null or empty image, a
+// refused depth, or a file that can't be written (a partly written one is removed). The TLG6
+// encoder's text exceptions pass through. The name follows the writers' extension rule
+// (image/codecs/layer_name.h) in the record itself: face.bmp becomes face.tlg.
 int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6);
+
+// TlgSave's file made in memory: 1 with the bytes in *out (free with ImageBytesFree), or 0
+// with the same messages and *out untouched; the same exceptions pass through.
+int TlgSaveToMemory(Image* image, int32_t bitDepth, int useTlg6, ImageBytes* out);
 
 // The tags chunk data for an image: left, top, mode and then the name. Exposed for tests.
 uint32_t TlgFormatTags(const Image& image, uint8_t* out, uint32_t capacity);
-// Applies the "tlg" name rule to name in place; returns whether it changed.
-bool TlgRenameForTlg(char* name, std::size_t capacity);
 
 }  // namespace limg

@@ -6,7 +6,10 @@
 #include <new>
 #include <vector>
 
-#include "image/file_open.h"
+#include "image/codecs/grey_level.h"
+#include "image/codecs/layer_name.h"
+#include "image/message.h"
+#include "image/save_file_internal.h"
 #include "image/tlg/tlg_encode.h"
 #include "image/tlg/tlg_routines.h"
 
@@ -36,19 +39,6 @@ std::size_t boundedLength(const char* text, std::size_t capacity) {
 
 }  // namespace
 
-bool TlgRenameForTlg(char* name, std::size_t capacity) {
-  const std::size_t n = boundedLength(name, capacity);
-  if (n < 3) return false;
-  // Only an extension of three or more characters is replaced, so the "." always stays.
-  const char* dot = static_cast<const char*>(std::memchr(name, '.', n));
-  const char* lastDot = nullptr;
-  for (const char* p = dot; p; p = static_cast<const char*>(std::memchr(p + 1, '.', n - (p + 1 - name))))
-    lastDot = p;
-  if (!lastDot || std::size_t(lastDot - name) + 4 > n) return false;
-  std::memcpy(name + n - 3, "tlg", 3);
-  return true;
-}
-
 uint32_t TlgFormatTags(const Image& image, uint8_t* out, uint32_t capacity) {
   std::vector<uint8_t> text;
   putWordEntry(text, 0x02, image.left);   // value at offset 6
@@ -65,16 +55,18 @@ uint32_t TlgFormatTags(const Image& image, uint8_t* out, uint32_t capacity) {
   return uint32_t(text.size());
 }
 
-int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
+namespace {
+
+int tlgEncode(const char* destination, Image* image, int32_t bitDepth, int useTlg6, ImageBytes* out) {
   TlgInitRoutines();  // once per process; both entries of the codec start it
-  const char* shownPath = path ? path : "";
+  if (!destination) destination = "";
   if (!image || !image->pixels || image->width <= 0 || image->height <= 0) {
-    std::printf("TLG: \"%s\" 画像データが空です\n", shownPath);
+    ImageMessage(kImageMessageOut, "TLG: \"%s\" 画像データが空です\n", destination);
     return 0;
   }
   if (bitDepth == 0) bitDepth = image->bitDepth;
   if (bitDepth != 8 && bitDepth != 24 && bitDepth != 32) {
-    std::printf("TLG: \"%s\" unsupported bit depth %d\n", shownPath, int(bitDepth));
+    ImageMessage(kImageMessageOut, "TLG: \"%s\" unsupported bit depth %d\n", destination, int(bitDepth));
     return 0;
   }
   const int colours = bitDepth >> 3;
@@ -83,11 +75,17 @@ int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
   if (pixels64 * 4 + 256 > uint64_t(std::numeric_limits<std::size_t>::max() / 2)) throw std::bad_alloc();
   const std::size_t pixelCount = std::size_t(pixels64);
 
+  // One colour is the grey level, as every writer stores 8 bits; three or four are the
+  // pixel's B, G, R (and A) bytes.
   std::vector<uint8_t> packed(pixelCount * std::size_t(colours));
   std::vector<const uint8_t*> rows(static_cast<std::size_t>(height));
   const uint8_t* from = reinterpret_cast<const uint8_t*>(image->pixels);
   uint8_t* to = packed.data();
-  for (std::size_t i = 0; i < pixelCount; ++i, from += 4, to += colours) std::memcpy(to, from, colours);
+  if (colours == 1) {
+    for (std::size_t i = 0; i < pixelCount; ++i) to[i] = greyLevel(image->pixels[i]);
+  } else {
+    for (std::size_t i = 0; i < pixelCount; ++i, from += 4, to += colours) std::memcpy(to, from, colours);
+  }
   for (int32_t y = 0; y < height; ++y)
     rows[std::size_t(y)] = packed.data() + std::size_t(y) * std::size_t(width) * std::size_t(colours);
   const TlgEncodeSource source{width, height, rows.data(), colours == 1 ? 3 : colours == 4 ? 7 : 6};
@@ -104,7 +102,7 @@ int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
     encode();
     writer.patch32(11, writer.position - 15);
     writer.write("tags", 4);
-    TlgRenameForTlg(image->name, sizeof image->name);
+    layerNameExtension(image, "tlg");
     uint8_t tags[64 + sizeof image->name];
     const uint32_t n = TlgFormatTags(*image, tags, sizeof tags);
     writer.write32(n);
@@ -112,19 +110,27 @@ int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
   } else {
     encode();
   }
-
-  std::FILE* file = ImageOpenFile(shownPath, "wb");
-  if (!file) {
-    std::printf("TLG: \"%s\" can't be opened for writing\n", shownPath);
-    return 0;
-  }
-  const bool written = std::fwrite(writer.data, 1, writer.size(), file) == writer.size();
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    std::printf("TLG: \"%s\" couldn't be written\n", shownPath);
-    return 0;
-  }
+  // The writer's block is an aligned one of its own: it becomes the caller's.
+  const std::size_t size = writer.size();
+  ImageBytesTake(AlignedPtr<uint8_t>(writer.data), size, out);
+  writer.data = nullptr;
+  writer.capacity = writer.position = 0;
+  writer.owned = false;
   return 1;
+}
+
+}  // namespace
+
+int TlgSaveToMemory(Image* image, int32_t bitDepth, int useTlg6, ImageBytes* out) {
+  return tlgEncode(kMemoryDestination, image, bitDepth, useTlg6, out);
+}
+
+int TlgSave(const char* path, Image* image, int32_t bitDepth, int useTlg6) {
+  ImageBytes bytes{};
+  if (!tlgEncode(path, image, bitDepth, useTlg6, &bytes)) return 0;
+  const int written = ImageWriteFile("TLG", path ? path : "", bytes);
+  ImageBytesFree(&bytes);
+  return written;
 }
 
 }  // namespace limg

@@ -254,6 +254,8 @@ case "$case" in
     "$native" create "$work/$case-linux.dat" "$src"
     expect_same_file "dropped folder packed as the Linux tool packs it" "$app/Launcher.dat" "$work/$case-linux.dat"
     expect_eq "drop ran check" "$(grep -c 'No problems found' "$out_file")" 1
+    win_run "$LAUNCHERDAT_EXE" "C:\\e2e\\$case\\Launcher.dat"
+    expect_eq "a dropped Launcher.dat is checked" "$?:$(grep -c 'No problems found' "$out_file")" 0:1
     start
     read_window
     check_window 320 200
@@ -304,6 +306,27 @@ case "$case" in
     "$native" convert --to tlg6 -j 2 "$dir" -o "$work/$case-batch" >/dev/null
     if diff -r "$app/出力 출력" "$work/$case-batch" >/dev/null; then echo "ok: batch agrees"; else fail "batch output differs"; fi
     expect_eq "batch files" "$(find "$app/出力 출력" -name '*.tlg' | wc -l)" 3
+    ;;
+  tools_console)
+    # In a console of its own (console_run reads the screen back): the tools write UTF-16 there,
+    # so names outside the console's code page read right, and imagetool shows its progress bar.
+    folder="ゲーム 게임"
+    screen=$work/$case-screen.txt
+    picture 背景.bmp 64 48 '#305070-#a0c0e0'
+    layout "Launcher,320,200" "img,pictures/背景.bmp,0,0" "btn,終了,230,170,,1"
+    mv "$app/data" "$app/$folder"
+    win_run "$CONSOLE_RUN_EXE" "$screen" "$LAUNCHERDAT_EXE" "C:\\e2e\\$case\\$folder"
+    expect_eq "a drop in a console" "$?" 0
+    cat "$screen"
+    expect_eq "the console shows the folder's name" "$(grep -cF "Packing C:\\e2e\\$case\\$folder into" "$screen")" 1
+    expect_eq "the console shows the resource name" "$(grep -c '^pictures/背景\.bmp ' "$screen")" 1
+    mkdir -p "$app/絵 그림"
+    for i in 1 2 3; do cp "$app/$folder/pictures/背景.bmp" "$app/絵 그림/$i.bmp"; done
+    win_run "$CONSOLE_RUN_EXE" "$screen" "$IMAGETOOL_EXE" convert --to tlg6 -j 2 "絵 그림" -o 出力
+    expect_eq "a batch in a console" "$?" 0
+    expect_eq "its progress bar on the console" "$(grep -c '^\[#*\] 3/3$' "$screen")" 1
+    win_run "$IMAGETOOL_EXE" convert --to tlg6 -j 2 "絵 그림" -o 出力2
+    expect_eq "no progress bar into a file" "$(grep -c '3/3' "$err_file")" 0
     ;;
   package_demo)
     # The ZIP made by the package target: unpacked, its files checked, its demo run.
@@ -462,6 +485,15 @@ print(s)")
     check_box "Launcher/Launcher.csv:$key32 No such file or directory(loadFile0)"
     check_box "Launcher/Launcher.csv No such file or directory(loadFile)"
     expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    ;;
+  empty_layout)
+    # An empty layout table has no row 0: start-up ends quietly, without a box.
+    : >"$app/data/Launcher/Launcher.csv"
+    pack
+    start
+    probe nobox 3000 >/dev/null || fail "a box for an empty layout table"
+    expect_eq "start-up ends with 0" "$(exit_code 15)" 0
+    probe gone 100 >/dev/null || fail "a window remained"
     ;;
   sjis_directory)
     layout "Launcher,400,300" "btn,Start,10|120,10,game/game.exe -a,1" "btn,Missing,10|120,40,nothere.exe,0"

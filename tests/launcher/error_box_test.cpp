@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -28,6 +29,16 @@ TEST(CentreBox, OddDifferencesTruncateTowardZero) {
   const BoxPlacement p = centreBoxPlacement({10, 10, 410, 310}, {0, 0, 501, 403});
   EXPECT_EQ(p.x, 10 - 50);
   EXPECT_EQ(p.y, 10 - 51);
+}
+
+TEST(CentreBox, SizesBeyondAnIntDoNotWrap) {
+  // A main window from INT_MIN to INT_MAX is 2^32 - 1 wide, not -1.
+  const BoxPlacement p = centreBoxPlacement({INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 300, 120});
+  EXPECT_TRUE(p.move);
+  EXPECT_EQ(p.x, -151);  // INT_MIN + (4294967295 - 300) / 2
+  EXPECT_EQ(p.y, -61);
+  const BoxPlacement far = centreBoxPlacement({INT_MAX - 400, 0, INT_MAX, 300}, {INT_MAX, 0, INT_MIN, 100});
+  EXPECT_EQ(far.x, INT_MAX);  // clamped, not wrapped
 }
 
 TEST(ErrorBoxSink, CapturesTheExactBytes) {

@@ -1,6 +1,7 @@
 // Scaling, the main window's size and place, and the slot tables.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,26 @@ TEST(DpiScale, AddsAHalfAndTruncatesTowardZero) {
   EXPECT_EQ(scaleBy(-3, 1.0), -2);  // not rounding: -2.5 truncates to -2
   EXPECT_EQ(scaleBy(-1, 1.5), -1);  // -1.0
   EXPECT_EQ(scaleBy(0, 2.0), 0);
+}
+
+TEST(DpiScale, ResultsBeyondAnIntAreClamped) {
+  // Layout numbers can be anything: "80px" reads 8250, a long digit string wraps.
+  struct Case {
+    int v;
+    double scale;
+    int expected;
+  } cases[] = {
+      {8250, 1.25, 10313},
+      {INT_MAX, 1.0, INT_MAX},      // INT_MAX + 0.5 still truncates to INT_MAX
+      {INT_MIN, 1.0, INT_MIN + 1},  // -2147483647.5 truncates toward zero
+      {INT_MAX, 1.25, INT_MAX},
+      {INT_MIN, 1.25, INT_MIN},
+      {2000000000, 1.5, INT_MAX},
+      {-2000000000, 2.0, INT_MIN},
+      {1717986918, 1.25, INT_MAX},  // 2147483647.5 + 0.5: just past the top
+      {1717986917, 1.25, 2147483646},
+  };
+  for (const Case& c : cases) EXPECT_EQ(scaleBy(c.v, c.scale), c.expected) << c.v << " x " << c.scale;
 }
 
 TEST(DpiScale, IsTakenOnceFromTheLogicalPixels) {
@@ -74,6 +95,28 @@ TEST(MainWindowGeometry, LargerThanTheMonitorRoundsTowardMinusInfinity) {
   const WindowOrigin even = centreOnMonitor({100, 50, 1124, 818}, {1280, 768});
   EXPECT_EQ(even.x, 100 - 128);
   EXPECT_EQ(even.y, 50);
+}
+
+TEST(MainWindowGeometry, SizesAndPlacesBeyondAnIntAreClamped) {
+  EXPECT_EQ(outerWindowSize(INT_MAX, INT_MAX - 10, 3, 3, 19).width, INT_MAX);
+  EXPECT_EQ(outerWindowSize(INT_MAX, INT_MAX - 10, 3, 3, 19).height, INT_MAX);
+  EXPECT_EQ(outerWindowSize(INT_MIN, INT_MIN, 3, 3, 19).width, INT_MIN + 6);
+  EXPECT_EQ(outerWindowSize(INT_MIN, INT_MIN, 3, 3, 19).height, INT_MIN + 25);
+  struct Case {
+    ScreenRect monitor;
+    WindowSize outer;
+    WindowOrigin expected;
+  } cases[] = {
+      {{0, 0, 1024, 768}, {INT_MAX, INT_MAX}, {-1073741312, -1073741440}},  // (1024 - INT_MAX) >> 1
+      {{0, 0, 1024, 768}, {INT_MIN, INT_MIN}, {1073742336, 1073742208}},
+      {{-1280, 0, 0, 1024}, {INT_MIN, INT_MAX}, {1073741184, -1073741312}},
+      {{INT_MAX - 600, INT_MIN, INT_MAX, INT_MIN + 400}, {INT_MIN, INT_MAX}, {INT_MAX, INT_MIN}},
+  };
+  for (const Case& c : cases) {
+    const WindowOrigin at = centreOnMonitor(c.monitor, c.outer);
+    EXPECT_EQ(at.x, c.expected.x) << c.outer.width;
+    EXPECT_EQ(at.y, c.expected.y) << c.outer.height;
+  }
 }
 
 TEST(SlotCounter, HandsOutSlotsInOrderThenRefusesAndReportsOnce) {

@@ -168,6 +168,16 @@ TEST_F(LayoutLoad, TextLongerThanAnyEarlierResourceIsMeasuredToItsEnd) {
   EXPECT_EQ(second[0][1], "b");
 }
 
+TEST_F(LayoutLoad, EmptyResourceAsFirstLoadGivesNoRowsAndNoBox) {
+  // The first resource of the run finds the shared buffer never allocated.
+  dir.write("Launcher/Launcher.csv", "");
+  openIndex();
+  LayoutTable table;
+  ASSERT_EQ(loadLayoutTable("Launcher/Launcher.csv", ',', 6, table), 1);
+  EXPECT_TRUE(table.empty());
+  EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(LayoutLoad, MissingResourceReportsAndReturnsZero) {
   openIndex();
   LayoutTable table;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <random>
 
@@ -175,23 +177,48 @@ TEST_F(PackedData, ArchiveGoneAfterIndexGivesLoadFile1) {
   EXPECT_EQ(boxes[1], std::string("bg.png ") + std::strerror(ENOENT) + "(loadFile)");
 }
 
-TEST_F(PackedData, EmptyResourceNeedsAnAllocatedBuffer) {
+// The out-of-memory box: name + " メモリを確保出来ませんでした(loadFile)" + byte count.
+std::string outOfMemoryBox(const std::string& name, const std::string& count) {
+  return name + " \x83\x81\x83\x82\x83\x8A\x82\xF0\x8A\x6D\x95\xDB\x8F\x6F\x97\x88\x82\xDC\x82\xB9"
+                "\x82\xF1\x82\xC5\x82\xB5\x82\xBD(loadFile)" + count;
+}
+
+TEST_F(PackedData, EmptyResourceReadsIntoABufferNeverAllocated) {
   dir.write("empty.txt", "");
-  dir.write("one.txt", "1");
+  dir.write("Launcher.dat", buildDat({{"empty.bin", "", true}}, true));
   openIndex();
-  uint8_t* buffer = nullptr;  // a pair that has never been allocated
-  uint32_t size = 0, capacity = 0;
-  EXPECT_EQ(loadFile("empty.txt", &buffer, &size, &capacity), 0);
+  for (const char* name : {"empty.txt", "empty.bin"}) {
+    uint8_t* buffer = nullptr;  // a pair that has never been allocated
+    uint32_t size = 0, capacity = 0;
+    ASSERT_EQ(loadFile(name, &buffer, &size, &capacity), 1) << name;
+    EXPECT_EQ(size, 0u);
+    EXPECT_EQ(capacity, 0u);
+    ASSERT_NE(buffer, nullptr);  // room for the NUL a text reader writes after the data
+    buffer[0] = '\0';
+    alignedFree(buffer);
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(PackedData, PlainFileLongerThan32BitsIsOutOfMemoryNotCut) {
+  // A sparse file of 4 GiB + 10 bytes: its length must not be cut to 32 bits and loaded.
+  dir.write("huge.bin", "");
+  ASSERT_EQ(truncate("huge.bin", 0x10000000Aull), 0);
+  dir.write("small.bin", "ss");
+  openIndex();
+  EXPECT_EQ(load("small.bin"), "ss");
+  EXPECT_EQ(load("huge.bin"), "<failed>");
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "empty.txt \x83\x81\x83\x82\x83\x8A\x82\xF0\x8A\x6D\x95\xDB\x8F\x6F\x97\x88\x82\xDC\x82\xB9"
-                      "\x82\xF1\x82\xC5\x82\xB5\x82\xBD(loadFile)0");
-  EXPECT_EQ(capacity, 0u);
-  size = 0;
-  ASSERT_EQ(loadFile("one.txt", &buffer, &size, &capacity), 1);
-  size = 0;
-  EXPECT_EQ(loadFile("empty.txt", &buffer, &size, &capacity), 1);
-  EXPECT_EQ(size, 0u);
-  alignedFree(buffer);
+  EXPECT_EQ(boxes[0], outOfMemoryBox("huge.bin", "4294967306"));
+  EXPECT_EQ(packedData.scratch.data, nullptr);  // the old block is gone, as after any such failure
+  EXPECT_EQ(packedData.scratch.capacity, 0u);
+  uint32_t size = 0;
+  uint64_t key = 1;
+  FILE* f = openEntry("huge.bin", &size, &key);
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  EXPECT_EQ(size, 0xFFFFFFFFu);
+  EXPECT_EQ(load("small.bin"), "ss");  // the next request allocates afresh
 }
 
 TEST_F(PackedData, BufferOnlyGrowsAndSizeOnEntryOverridesTheLength) {

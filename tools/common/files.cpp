@@ -67,6 +67,13 @@ bool replaceFile(const fs::path& from, const fs::path& to, std::string* error) {
 #endif
 }
 
+std::string errorText(const std::error_code& error) {
+#ifdef _WIN32
+  if (error.category() == std::system_category()) return windowsMessage(DWORD(error.value()));
+#endif
+  return error.message();
+}
+
 void removeFile(const fs::path& path) {
   std::error_code ignored;
   fs::remove(path, ignored);

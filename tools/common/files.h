@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 // The path a UTF-8 text names, and back.
 std::filesystem::path pathFromUtf8(const std::string& utf8);
@@ -17,6 +18,10 @@ FILE* openFileUtf8(const char* utf8, const char* mode);
 // Puts `from` in the place of `to`, replacing a file already there (MoveFileExW with
 // MOVEFILE_REPLACE_EXISTING on Windows). False with the reason in *error.
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string* error);
+
+// The text of a file-system error in UTF-8 (on Windows the system's own message, which is in
+// the user's language).
+std::string errorText(const std::error_code& error);
 
 // Removes a file; whether it is gone is not reported.
 void removeFile(const std::filesystem::path& path);

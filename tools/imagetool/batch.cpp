@@ -137,7 +137,7 @@ std::vector<BatchJob> planBatch(const std::vector<std::string>& inputs, const st
       if (failure) {
         BatchJob job;
         job.input = input;
-        job.error = input + ": cannot list: " + failure.message();
+        job.error = input + ": cannot list: " + errorText(failure);
         jobs.push_back(job);
       }
       continue;
@@ -170,7 +170,7 @@ int runBatch(std::vector<BatchJob>& jobs, const OutputFormat& format, const Writ
     std::error_code ec;
     const fs::path parent = pathFromUtf8(job.output).parent_path();
     if (!parent.empty() && !fs::create_directories(parent, ec) && ec)
-      job.error = job.input + ": cannot create " + utf8FromPath(parent) + ": " + ec.message();
+      job.error = job.input + ": cannot create " + utf8FromPath(parent) + ": " + errorText(ec);
   }
   Progress progress(jobs.size());
   runParallel(threads, jobs.size(), [&](std::size_t i) {

@@ -16,28 +16,21 @@ struct ConvertOptions {
   bool interlace = false, progressive = false, optimize = false, tlg5 = false, tlg6 = false, rle = false;
 };
 
-bool wholeIn(const std::string& text, int low, int high, int32_t* value) {
-  double v;
-  if (!parseNumber(text, &v) || v != double(int32_t(v)) || v < low || v > high) return false;
-  *value = int32_t(v);
-  return true;
-}
-
 // Checks the options and turns them into writer options; false with the reason in *error.
 bool writeOptionsFrom(const ConvertOptions& c, WriteOptions* o, std::string* error) {
-  if (!c.depth.empty() && (!wholeIn(c.depth, 8, 32, &o->bitDepth) || (o->bitDepth != 8 && o->bitDepth != 24 && o->bitDepth != 32))) {
+  if (!c.depth.empty() && (!parseWhole(c.depth, 8, 32, &o->bitDepth) || (o->bitDepth != 8 && o->bitDepth != 24 && o->bitDepth != 32))) {
     *error = "--depth takes 8, 24 or 32";
     return false;
   }
-  if (!c.pngLevel.empty() && !wholeIn(c.pngLevel, 0, 9, &o->pngLevel)) {
+  if (!c.pngLevel.empty() && !parseWhole(c.pngLevel, 0, 9, &o->pngLevel)) {
     *error = "--png-level takes 0 to 9";
     return false;
   }
-  if (!c.quality.empty() && !wholeIn(c.quality, 1, 100, &o->quality)) {
+  if (!c.quality.empty() && !parseWhole(c.quality, 1, 100, &o->quality)) {
     *error = "--quality takes 1 to 100";
     return false;
   }
-  if (!c.sampling.empty() && (!wholeIn(c.sampling, 420, 444, &o->sampling) ||
+  if (!c.sampling.empty() && (!parseWhole(c.sampling, 420, 444, &o->sampling) ||
                               (o->sampling != 420 && o->sampling != 422 && o->sampling != 444))) {
     *error = "--sampling takes 420, 422 or 444";
     return false;
@@ -82,7 +75,7 @@ int convertMany(Args args, const ConvertOptions& c, const WriteOptions& options)
   const OutputFormat* format = namedFormat(name, c, &error);
   if (!format || !formatTakesDepth(*format, options.bitDepth, &error)) return fail(error);
   int32_t threads = processorCount();
-  if (!c.jobs.empty() && !wholeIn(c.jobs, 1, 1024, &threads)) return fail("-j takes a number of threads from 1");
+  if (!c.jobs.empty() && !parseWhole(c.jobs, 1, 1024, &threads)) return fail("-j takes a number of threads from 1");
   std::string outputDir = c.output;
   if (outputDir.empty()) {
     if (args.size() < 2) return fail("convert: expected IN... OUTDIR or IN... -o OUTDIR");

@@ -33,10 +33,7 @@ bool parseInts(const std::string& text, int count, int32_t* out) {
     const bool last = i == count - 1;
     if (last != (comma == std::string::npos)) return false;
     const std::string piece = text.substr(start, last ? std::string::npos : comma - start);
-    double v = 0;
-    if (!parseNumber(piece, &v) || v != double(int32_t(v)) || v < -2147483648.0 || v > 2147483647.0)
-      return false;
-    out[i] = int32_t(v);
+    if (!parseWhole(piece, INT32_MIN, INT32_MAX, &out[i])) return false;
     start = comma + 1;
   }
   return true;
@@ -142,12 +139,15 @@ int runBlend(const Args& input) {
   if (args.size() != 3 || mode.empty())
     return fail("blend: expected DST SRC OUT --mode N|NAME [--opacity 0-256] [--at X,Y]");
   double number = 0;
-  int modeIndex = parseNumber(mode, &number) ? (number == double(int(number)) ? int(number) : -1)
-                                             : ImageBlendModeFromName(mode.c_str());
+  int32_t modeIndex = -1;
+  if (!parseNumber(mode, &number))
+    modeIndex = ImageBlendModeFromName(mode.c_str());
+  else if (!parseWhole(mode, 0, kBlendModeCount - 1, &modeIndex))
+    modeIndex = -1;
   if (modeIndex < 0 || modeIndex >= kBlendModeCount)
     return fail("blend: unknown mode " + mode + " (imagetool blend --list-modes)");
-  double opacity = 0;
-  if (!parseNumber(opacityText, &opacity) || opacity < 0 || opacity > 256 || opacity != double(int(opacity)))
+  int32_t opacity = 0;
+  if (!parseWhole(opacityText, 0, 256, &opacity))
     return fail("blend: --opacity must be a whole number 0-256: " + opacityText);
   int32_t x = 0, y = 0;
   if (!takePosition(at, &x, &y, &error)) return fail("blend: " + error);
@@ -168,16 +168,15 @@ int runMask(const Args& input) {
     return fail("mask: " + error);
   if (args.size() != 2 || maskPath.empty() == !split)
     return fail("mask: expected IN OUT (--mask MASKFILE [--at X,Y] | --split) [--type 0-7]");
-  double type = 0;
-  if (!parseNumber(typeText, &type) || type < 0 || type > 7 || type != double(int(type)))
-    return fail("mask: --type must be 0-7: " + typeText);
+  int32_t type = 0;
+  if (!parseWhole(typeText, 0, 7, &type)) return fail("mask: --type must be 0-7: " + typeText);
   int32_t x = 0, y = 0;
   if (!takePosition(at, &x, &y, &error)) return fail("mask: " + error);
   if (!outputKnown(args[1], &error)) return fail(error);
   Picture in, mask;
   if (!in.load(args[0], &error)) return fail(error);
   if (!split && !mask.load(maskPath, &error)) return fail(error);
-  if (!ImageMaskToAlphaFunctions[split ? 1 : 0](&in.image, mask.image, int(type), x, y))
+  if (!ImageMaskToAlphaFunctions[split ? 1 : 0](&in.image, mask.image, type, x, y))
     return refused("mask", split ? "the picture can't be split" : "the mask doesn't overlap the picture");
   return finish(*in.image, args[1]);
 }

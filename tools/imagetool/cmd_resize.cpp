@@ -60,6 +60,10 @@ int runResize(const Args& input) {
   if (!image) return fail(error);
   if (!ImageResizeInPlace(&image, a, b, modeValue, shrinkValue, enlargeValue)) {
     ImageDestroy(&image);
+    // The library's one rule on A and B, the same in every mode.
+    if (a < 1 && b < 1)
+      return fail("resize: A and B are both below 1 (" + args[2] + ", " + args[3] +
+                  "): at least one of them must be 1 or more (to halve a picture: --mode percent 50 50)");
     return fail("resize: " + args[0] + ": the sizes can't be made (see the message above)");
   }
   const bool ok = writeImageFile(*image, args[1], &error);

@@ -66,7 +66,8 @@ int32_t jpegFlags(const WriteOptions& o) {
   return flags;
 }
 
-// Runs the format's writer on path; the library writers report their own reasons on stdout.
+// Runs the format's writer into memory and writes the file at path; the library's writers
+// report their own reasons (through the tool's message sink).
 bool writeWith(Image& image, const std::string& path, const OutputFormat& format, const WriteOptions& o,
                std::string* error) {
   if (format.saveFormat < 0) return writePam(image, path, error);
@@ -78,8 +79,22 @@ bool writeWith(Image& image, const std::string& path, const OutputFormat& format
     case kImageSaveTga: a = o.rle; break;
     default: break;
   }
-  if (ImageSaveFunctions[format.saveFormat](path.c_str(), &image, o.bitDepth, a, b) == 1) return true;
-  *error = path + ": the " + format.name + " writer failed";
+  ImageBytes bytes{};
+  if (ImageSaveToMemoryFunctions[format.saveFormat](&image, o.bitDepth, a, b, &bytes) != 1) {
+    *error = path + ": the " + format.name + " writer failed";
+    return false;
+  }
+  FILE* file = openFileUtf8(path.c_str(), "wb");
+  std::string reason;
+  if (!file) {
+    reason = std::strerror(errno);
+  } else {
+    if (std::fwrite(bytes.data, 1, bytes.size, file) != bytes.size) reason = std::strerror(errno);
+    if (std::fclose(file) != 0 && reason.empty()) reason = std::strerror(errno);
+  }
+  ImageBytesFree(&bytes);
+  if (reason.empty()) return true;
+  *error = path + ": can't be written: " + reason;
   return false;
 }
 

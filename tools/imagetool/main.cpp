@@ -8,6 +8,7 @@
 #include "image/file_open.h"
 #include "tools/common/console.h"
 #include "tools/common/files.h"
+#include "tools/common/library_messages.h"
 #include "tools/common/version.h"
 #include "tools/imagetool/image_io.h"
 #include "tools/imagetool/tool.h"
@@ -28,6 +29,7 @@ bool isHelp(const std::string& a) { return a == "--help" || a == "-h" || a == "h
 
 
 int imagetoolMain(int argc, char** argv) {
+  installLibraryMessages();
   // The library's writers take the same UTF-8 paths as the rest of the tool.
   limg::ImageSetFileOpener([](const char* path, const char* mode) { return openFileUtf8(path, mode); });
   if (argc < 2) {

@@ -2,6 +2,7 @@
 // imagetool: commands over the image library. Each command lives in its own cmd_*.cpp and
 // has one row in the table of commands.cpp; pictures are read and written through
 // image_io.h, whose writers are chosen by the output file's extension.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ bool takeOptions(Args* args, const std::vector<OptionSpec>& specs, std::string* 
 
 // A whole decimal number; false for anything else.
 bool parseNumber(const std::string& text, double* value);
+
+// A whole number from low to high (within int32_t); false for anything else. The range is
+// checked before the number becomes an int, so 4294967297 is refused, not wrapped to 1.
+bool parseWhole(const std::string& text, int64_t low, int64_t high, int32_t* value);
 
 // The commands.
 int runInfo(const Args& args);

@@ -53,3 +53,10 @@ bool parseNumber(const std::string& text, double* value) {
   *value = v;
   return true;
 }
+
+bool parseWhole(const std::string& text, int64_t low, int64_t high, int32_t* value) {
+  double v = 0;
+  if (!parseNumber(text, &v) || !(v >= double(low) && v <= double(high)) || v != std::floor(v)) return false;
+  *value = int32_t(v);
+  return true;
+}

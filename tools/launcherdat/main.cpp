@@ -19,6 +19,7 @@
 #include "tools/common/atomic_file.h"
 #include "tools/common/console.h"
 #include "tools/common/files.h"
+#include "tools/common/library_messages.h"
 #include "tools/common/version.h"
 #include "tools/common/name_codec.h"
 #include "tools/launcherdat/dat_writer.h"
@@ -196,7 +197,7 @@ int create(const Args& a) {
   const fs::path outAbsolute = fs::weakly_canonical(fs::absolute(out), ec);
   std::vector<PackItem> items;
   for (fs::recursive_directory_iterator it(dir, ec), end; it != end; it.increment(ec)) {
-    if (ec) return fail(a.words[1] + ": " + ec.message());
+    if (ec) return fail(a.words[1] + ": " + errorText(ec));
     if (!it->is_regular_file(ec)) continue;
     const fs::path full = fs::weakly_canonical(fs::absolute(it->path()), ec);
     if (full == outAbsolute) continue;  // the output itself, when it lies inside DIR
@@ -205,6 +206,7 @@ int create(const Args& a) {
     item.name = toResourceName(relative, raw);
     item.source = it->path();
     item.size = it->file_size(ec);
+    if (ec) return fail(a.words[1] + ": " + relative + ": can't read its size: " + ec.message());
     item.scrambled = scrambleDefault;
     for (const auto& o : a.options) {
       if (o.first == "--plain" && globMatch(o.second.c_str(), relative.c_str())) item.scrambled = false;
@@ -500,6 +502,7 @@ int runCommand(int argc, char** argv) {
 }
 
 int launcherdatMain(int argc, char** argv) {
+  installLibraryMessages();
   printBoxesOnStderr();
   const int status = runCommand(argc, argv);
   // Started from Explorer (a drop, a double click): keep the window until it has been read.

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "image/file_open.h"
+#include "image/message.h"
 
 namespace limg {
 
@@ -18,7 +19,7 @@ constexpr const char* kErrorTexts[] = {
 // Records a failure in the stream and reports it on the standard error stream.
 bool fail(TgaStream* stream, int code, int line) {
   stream->lastError = code;
-  std::fprintf(stderr, "TgaStream:%s:%d: %s\n", "tga_stream.cpp", line, TgaErrorText(code));
+  ImageMessage(kImageMessageError, "TgaStream:%s:%d: %s\n", "tga_stream.cpp", line, TgaErrorText(code));
   return false;
 }
 #define TGA_FAIL(stream, code) fail(stream, code, __LINE__)

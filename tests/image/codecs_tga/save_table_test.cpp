@@ -1,8 +1,13 @@
 // The save table: every writer through its entry and back through the loader, exact for BMP,
-// PNG, TLG5, TLG6 and TGA, within a tolerance for JPEG; option meanings; refusals.
+// PNG, TLG5, TLG6 and TGA, within a tolerance for JPEG; the memory table's bytes against the
+// files; option meanings; refusals, writes that fail, the layer-name rule.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "image/codecs/grey_level.h"
@@ -93,6 +98,13 @@ TEST(SaveTable, EveryWriterRoundTrips) {
         ASSERT_GE(file.size(), magic.size());
         ASSERT_EQ(std::string(file.begin(), file.begin() + magic.size()), magic);
       }
+      // The memory writer makes the file's bytes.
+      ImageBytes bytes{};
+      ASSERT_EQ(ImageSaveToMemoryFunctions[w.format](input.get(), 0, w.optionA, w.optionB, &bytes), 1);
+      EXPECT_EQ(Bytes(bytes.data, bytes.data + bytes.size), file);
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(bytes.data) % 16, 0u);
+      ImageBytesFree(&bytes);
+      EXPECT_EQ(bytes.data, nullptr);
       const ImagePtr back(ImageLoadFromMemory(file.data(), int32_t(file.size())));
       ASSERT_TRUE(back && back->pixels);
       ASSERT_EQ(back->width, input->width);
@@ -112,7 +124,7 @@ TEST(SaveTable, EveryWriterRoundTrips) {
 TEST(SaveTable, EightBitsStoreGreyLevelsWhereTheFormatHasThem) {
   TempDir dir;
   const ImagePtr input = makePicture(13, 7, 24);
-  for (int format : {kImageSaveBmp, kImageSavePng}) {
+  for (int format : {kImageSaveBmp, kImageSavePng, kImageSaveTlg6}) {
     SCOPED_TRACE(format);
     ASSERT_EQ(ImageSaveFunctions[format]("grey", input.get(), 8, 6, 0), 1);
     const Bytes file = readFile("grey");
@@ -133,9 +145,75 @@ TEST(SaveTable, NoImageIsAFailureForEveryEntry) {
     SCOPED_TRACE(format);
     testing::internal::CaptureStdout();
     EXPECT_EQ(ImageSaveFunctions[format]("none", nullptr, 0, 0, 0), 0);
-    testing::internal::GetCapturedStdout();
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("\"none\""), std::string::npos);
     EXPECT_FALSE(fileExists("none"));
+    ImageBytes bytes{};
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ImageSaveToMemoryFunctions[format](nullptr, 0, 0, 0, &bytes), 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("\"<memory>\""), std::string::npos);
+    EXPECT_EQ(bytes.data, nullptr);
   }
+}
+
+// A disk that fills up part way: the writes (or the close that flushes them) fail past a
+// file-size limit. Every writer then reports 0 and leaves no partial file behind.
+TEST(SaveTable, WritesThatFailGiveZeroAndNoFile) {
+  TempDir dir;
+  const ImagePtr input = makePicture(64, 33, 32);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  for (const Writer& w : kWriters) {
+    SCOPED_TRACE(w.name);
+    const std::string path = std::string("full.") + w.name;
+    rlimit small = saved;
+    small.rlim_cur = 300;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    testing::internal::CaptureStdout();
+    const int result = ImageSaveFunctions[w.format](path.c_str(), input.get(), 0, w.optionA, w.optionB);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(fileExists(path));
+    EXPECT_NE(said.find("\"" + path + "\""), std::string::npos) << said;
+  }
+  std::signal(SIGXFSZ, oldHandler);
+}
+
+// One rule for every writer that stores the name (PNG, JPEG, TLG): a three-letter extension
+// becomes the format's; BMP and TGA keep no name and leave it alone.
+TEST(SaveTable, LayerNameExtensionRule) {
+  struct Case {
+    const char* name;
+    bool renamed;  // its last three bytes become the format's extension
+  };
+  const Case cases[] = {
+      {"face.bmp", true}, {"x.tga", true}, {"a.b.jpg", true},     {".tga", true},    {"face.png", true},
+      {"face", false},    {"a.b", false},  {"photo.jpeg", false}, {"abc.de", false}, {"dir.x/face", false},
+  };
+  const ImagePtr input = makePicture(4, 3, 24);
+  const struct {
+    int format;
+    int32_t optionA;
+    const char* extension;
+  } writers[] = {{kImageSavePng, 6, "png"}, {kImageSaveJpeg, 90, "jpg"}, {kImageSaveTlg6, 1, "tlg"},
+                 {kImageSaveBmp, 0, nullptr}, {kImageSaveTga, 0, nullptr}};
+  for (const auto& w : writers)
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(w.format) + " " + c.name);
+      std::strcpy(input->name, c.name);
+      ImageBytes bytes{};
+      ASSERT_EQ(ImageSaveToMemoryFunctions[w.format](input.get(), 0, w.optionA, 0, &bytes), 1);
+      std::string want = c.name;
+      if (w.extension && c.renamed) want.replace(want.size() - 3, 3, w.extension);
+      EXPECT_EQ(std::string(input->name), want);
+      if (w.extension) {  // and the file carries the record's name
+        const ImagePtr back(ImageLoadFromMemory(bytes.data, int32_t(bytes.size)));
+        ASSERT_TRUE(back);
+        EXPECT_EQ(std::string(back->name), want);
+      }
+      ImageBytesFree(&bytes);
+    }
 }
 
 }  // namespace

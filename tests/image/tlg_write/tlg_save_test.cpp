@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "image/codecs/grey_level.h"
 #include "image/image.h"
 #include "image/tlg/tlg_encode.h"
 #include "tests/image/tlg_write/tlg_reference_decoder.h"
@@ -32,13 +33,6 @@ std::vector<uint8_t> readFile(const std::string& path) {
 }
 
 std::string tempPath(const char* name) { return ::testing::TempDir() + name; }
-
-std::string renamed(const char* name) {
-  char buffer[256] = {};
-  std::strncpy(buffer, name, 255);
-  TlgRenameForTlg(buffer, sizeof buffer);
-  return buffer;
-}
 
 TEST(TlgSave, SixCharacterNameContainerLayoutAndTags) {
   ImageHolder h(10, 9);
@@ -89,18 +83,6 @@ TEST(TlgSave, TagsValueFieldsSitAtFixedOffsets) {
   EXPECT_EQ(at(17), 222);
   EXPECT_EQ(at(28), 333);
   EXPECT_EQ(TlgFormatTags(*h.image, text, 39), 0u);  // too small a buffer takes nothing
-}
-
-TEST(TlgSave, NameRule) {
-  EXPECT_EQ(renamed("ab.png"), "ab.tlg");
-  EXPECT_EQ(renamed("x.bmp"), "x.tlg");
-  EXPECT_EQ(renamed("photo.jpeg"), "photo.jtlg");  // the last three characters, as always
-  EXPECT_EQ(renamed("a.b.png"), "a.b.tlg");
-  EXPECT_EQ(renamed("a"), "a");                    // no room for three characters
-  EXPECT_EQ(renamed("ab"), "ab");
-  EXPECT_EQ(renamed("layer"), "layer");            // no extension
-  EXPECT_EQ(renamed("abc.de"), "abc.de");          // the "." would be overwritten
-  EXPECT_EQ(renamed(".png"), ".tlg");
 }
 
 TEST(TlgSave, ModeAloneMakesAContainerWithAnEmptyName) {
@@ -166,16 +148,33 @@ TEST(TlgSave, RefusalsReturnZero) {
   ::testing::internal::GetCapturedStdout();
 }
 
-TEST(TlgSave, GreyDepthWritesOneColourTlg6AndThreeColourTlg5) {
-  ImageHolder h(12, 7);
+TEST(TlgSave, GreyDepthStoresTheGreyLevelInOneColourTlg6AndThreeColourTlg5) {
+  ImageHolder colour(12, 7);
+  ImageHolder grey(12, 7);
+  for (int i = 0; i < 84; ++i) grey.image->pixels[i] = 0xFF000000u | uint32_t(i * 3) * 0x010101u;
   const std::string path = tempPath("tlg_save_grey.tlg");
   for (int useTlg6 : {1, 0}) {
-    ASSERT_EQ(TlgSave(path.c_str(), h.image, 8, useTlg6), 1);
+    SCOPED_TRACE(useTlg6);
+    ASSERT_EQ(TlgSave(path.c_str(), colour.image, 8, useTlg6), 1);
     const std::vector<uint8_t> f = readFile(path);
     EXPECT_EQ(f[11], useTlg6 ? 1 : 3);
     const tlgref::Picture pic = tlgref::decode(f);
     ASSERT_TRUE(pic.ok);
-    for (int i = 0; i < 84; ++i) ASSERT_EQ(pic.pixels[i] & 0xFF, h.image->pixels[i] & 0xFF) << i;
+    for (int i = 0; i < 84; ++i) {
+      const uint32_t g = greyLevel(colour.image->pixels[i]);
+      ASSERT_EQ(pic.pixels[i] & 0xFF, g) << i;
+    }
+    // A grey picture's grey level is its blue byte: the stream is the encoder's output for
+    // the blue plane, as 8-bit files were always written.
+    ASSERT_EQ(TlgSave(path.c_str(), grey.image, 8, useTlg6), 1);
+    std::vector<uint8_t> blue(84);
+    for (int i = 0; i < 84; ++i) blue[i] = uint8_t(grey.image->pixels[i]);
+    std::vector<const uint8_t*> rows;
+    for (int y = 0; y < 7; ++y) rows.push_back(blue.data() + y * 12);
+    TlgMemoryWriter w(64);
+    if (useTlg6) SaveTLG6({12, 7, rows.data(), 3}, w);
+    else Tlg5Encode({12, 7, rows.data(), 3}, w);
+    EXPECT_EQ(readFile(path), tlgtest::bytesOf(w));
   }
   std::remove(path.c_str());
 }

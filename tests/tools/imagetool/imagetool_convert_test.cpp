@@ -205,6 +205,12 @@ TEST(ImagetoolConvert, RefusalsAreOneLineAndLeaveNoOutput) {
       "convert " + in + " " + s("x.png") + " --png-level 10",
       "convert " + in + " " + s("x.jpg") + " --quality 0",
       "convert " + in + " " + s("x.jpg") + " --sampling 411",
+      // Out of range of an int: refused, not wrapped (4294967297 would become 1).
+      "convert " + in + " " + s("x.jpg") + " --quality 4294967297",
+      "convert " + in + " " + s("x.png") + " --depth 4294967320",
+      "convert " + in + " " + s("x.png") + " --png-level -4294967296",
+      "convert " + in + " " + s("x.jpg") + " --quality 1e300",
+      "convert --to tlg6 " + in + " " + s("x") + " -j 4294967297",
       "convert " + in + " " + s("x.tlg") + " --tlg5 --tlg6",
       "convert " + in + " " + s("x.gif"),
       "convert " + in + " " + s("x.png") + " --format gif",

@@ -131,6 +131,28 @@ TEST(ImagetoolOps, BlendByNameAndNumberAndModeElevenIsTwo) {
   EXPECT_EQ(run("blend --list-modes"), 0);
 }
 
+TEST(ImagetoolOps, NumbersOutOfRangeAreRefusedNotWrapped) {
+  Dir d;
+  writePicture(d / "a.bmp", 4, 4, [](int, int) { return 0xFF102030u; });
+  const std::string a = d / "a.bmp ";
+  // Each would wrap to a valid value (1, 0, 2, 256) if it were cast to 32 bits first.
+  const std::string cases[] = {
+      "compose " + a + a + d / "out.bmp --at 4294967296,0",
+      "compose " + a + a + d / "out.bmp --at 0,-4294967296",
+      "blend " + a + a + d / "out.bmp --mode 4294967297",
+      "blend " + a + a + d / "out.bmp --mode 1e300",
+      "blend " + a + a + d / "out.bmp --mode 1 --opacity 4294967552",
+      "blend " + a + a + d / "out.bmp --mode 1 --at 0,4294967298",
+      "mask " + a + d / "out.bmp --split --type 4294967298",
+      "mask " + a + d / "out.bmp --split --type 2.5",
+  };
+  for (const std::string& c : cases) {
+    EXPECT_EQ(run(c), 1) << c;
+    EXPECT_FALSE(exists(d / "out.bmp")) << c;
+  }
+  EXPECT_EQ(run("compose " + a + a + d / "out.bmp --at 0,0"), 0);  // the same commands in range work
+}
+
 TEST(ImagetoolOps, MaskFromAFileAndFromTheRightHalf) {
   Dir d;
   writePicture(d / "wide.bmp", 200, 100, [](int x, int y) {

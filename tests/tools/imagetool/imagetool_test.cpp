@@ -167,19 +167,34 @@ TEST(Imagetool, FailuresLeaveNoOutput) {
   const std::string bmp = writeBmp("fail.bmp", 4, 3);
   struct Case {
     std::string args, out;
+    int errorLines;  // the tool's line, after the library's own when it has one
   } cases[] = {
-      {"convert " + junk + " " + path("junk.pam"), path("junk.pam")},
-      {"convert " + path("absent.bmp") + " " + path("absent.pam"), path("absent.pam")},
-      {"convert " + bmp + " " + path("fail.xyz"), path("fail.xyz")},
-      {"convert " + bmp + " " + path("no/such/folder.pam"), path("no/such/folder.pam")},
-      {"resize " + bmp + " " + path("small.pam") + " --mode factor 0.5 0.5", path("small.pam")},
+      {"convert " + junk + " " + path("junk.pam"), path("junk.pam"), 1},
+      {"convert " + path("absent.bmp") + " " + path("absent.pam"), path("absent.pam"), 1},
+      {"convert " + bmp + " " + path("fail.xyz"), path("fail.xyz"), 1},
+      {"convert " + bmp + " " + path("no/such/folder.pam"), path("no/such/folder.pam"), 1},
+      {"convert " + bmp + " " + path("no/such/folder.png"), path("no/such/folder.png"), 1},
+      {"resize " + bmp + " " + path("small.pam") + " --mode factor 0.5 0.5", path("small.pam"), 2},
   };
   for (const Case& c : cases) {
     const Result r = run(c.args);
     EXPECT_EQ(r.status, 1) << c.args;
-    EXPECT_EQ(lines(r.err), 1) << c.args << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_EQ(lines(r.err), c.errorLines) << c.args << ": " << r.err;
     EXPECT_FALSE(exists(c.out)) << c.out;
     EXPECT_FALSE(exists(c.out + ".part")) << c.out;
+  }
+}
+
+// The library's line reads as UTF-8 text on stderr, and the tool names the rule in English.
+TEST(Imagetool, RefusedResizeSaysWhyInReadableText) {
+  const std::string bmp = writeBmp("refused.bmp", 4, 3);
+  for (const char* sizes : {"--mode factor 0.5 0.5", "--mode percent 0.9 0"}) {
+    const Result r = run("resize " + bmp + " " + path("refused.png") + " " + sizes);
+    EXPECT_EQ(r.status, 1) << sizes;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(u8"-RES: 幅値の設定が無効です\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("at least one of them must be 1 or more"), std::string::npos) << r.err;
   }
 }
 

@@ -1,4 +1,4 @@
-#include "launcher/numbers.h"
+#include "base/number_text.h"
 
 #include <array>
 
