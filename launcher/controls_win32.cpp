@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "image/resize.h"
 #include "launcher/app_state.h"
 #include "launcher/button_action_win32.h"
 #include "launcher/control_rows.h"
@@ -31,6 +30,25 @@ void computeDpiScale() {
   ReleaseDC(nullptr, screen);
 }
 
+void takeMonitorDpi(HMONITOR monitor) {
+  // GetDpiForMonitor is looked up at run time, so the program still starts where shcore
+  // doesn't exist (Windows XP to 8); loaded by full path from the system directory.
+  using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  static const GetDpiForMonitorFunction getDpiForMonitor = []() -> GetDpiForMonitorFunction {
+    wchar_t path[MAX_PATH + 16];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    lstrcpyW(path + length, L"\\shcore.dll");
+    const HMODULE shcore = LoadLibraryW(path);
+    if (!shcore) return nullptr;
+    return reinterpret_cast<GetDpiForMonitorFunction>(reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
+  }();
+  const int effectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+  UINT x = 0, y = 0;
+  if (getDpiForMonitor && monitor && SUCCEEDED(getDpiForMonitor(monitor, effectiveDpi, &x, &y)))
+    setDpiScale(int(x), int(y));
+}
+
 ButtonControl::ButtonControl() { computeDpiScale(); }
 ButtonControl::~ButtonControl() {
   if (window) DestroyWindow(window);
@@ -41,12 +59,15 @@ ImagePanel::~ImagePanel() {
   if (memoryDC) DeleteDC(memoryDC);
   if (bitmap) DeleteObject(bitmap);
   if (window) DestroyWindow(window);
+  ImageDestroy(&original);
 }
 
 void createButton(ButtonControl& slot, HWND parent, const char* caption, int x, int y, int width, int height) {
+  slot.x = x, slot.y = y, slot.width = width, slot.height = height;
+  const DeviceRect r = scaledRect(x, y, width, height);
   const std::u16string text = cp932ToUtf16(caption);  // bad bytes show as U+30FB
-  slot.window = CreateWindowExW(0, L"Button", wide(text), WS_CHILD | WS_VISIBLE, scaleX(x), scaleY(y), scaleX(width),
-                                scaleY(height), parent, nullptr, appInstance, nullptr);
+  slot.window = CreateWindowExW(0, L"Button", wide(text), WS_CHILD | WS_VISIBLE, r.x, r.y, r.width, r.height, parent,
+                                nullptr, appInstance, nullptr);
   if (!slot.window) {
     ShowErrorBox("WC_BUTTON");
     return;
@@ -72,9 +93,47 @@ void addButtonFromRow(const LayoutRow& row) {
   setClickHandler(buttonTable[slot], runButtonAction, reinterpret_cast<uintptr_t>(&row));
 }
 
+namespace {
+
+void fillPanelWhite(uint8_t* bits, int width, int height) {
+  if (bits && width > 0 && height > 0) std::memset(bits, 0xFF, std::size_t(height) * std::size_t(width) * 4);
+}
+
+// A DIB section of the panel's size at the current scale, selected into memoryDC in place
+// of the one before, which is deleted. Filled white when asked (at creation; a DPI change
+// fills it only where the picture doesn't cover it).
+void makePanelBitmap(ImagePanel& slot, HDC windowDC, bool fillWhite) {
+  const int deviceWidth = scaleX(slot.logicalWidth), deviceHeight = scaleY(slot.logicalHeight);
+  BITMAPINFO info;
+  std::memset(&info, 0, sizeof info);
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = deviceWidth;
+  info.bmiHeader.biHeight = -deviceHeight;  // rows top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const HBITMAP bitmap = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  slot.bits = nullptr;  // nothing is drawn into a bitmap of another size
+  if (!bitmap) return;  // a bitmap from before stays shown as it is
+  if (fillWhite) fillPanelWhite(static_cast<uint8_t*>(bits), deviceWidth, deviceHeight);
+  if (slot.memoryDC) SelectObject(slot.memoryDC, bitmap);
+  if (slot.bitmap) DeleteObject(slot.bitmap);  // the new one has taken its place in memoryDC
+  slot.bitmap = bitmap;
+  slot.bits = static_cast<uint8_t*>(bits);
+}
+
+bool drawPanelPicture(ImagePanel& slot) {
+  return drawPictureAtScale(slot.original, dpiScaleX, dpiScaleY, slot.bits, scaleX(slot.logicalWidth),
+                            scaleY(slot.logicalHeight));
+}
+
+}  // namespace
+
 void createPanel(ImagePanel& slot, HWND parent, int x, int y, int width, int height) {
-  slot.window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, scaleX(x), scaleY(y), scaleX(width),
-                                scaleY(height), parent, nullptr, appInstance, nullptr);
+  const DeviceRect r = scaledRect(x, y, width, height);
+  slot.window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, r.x, r.y, r.width, r.height, parent, nullptr,
+                                appInstance, nullptr);
   if (!slot.window) {
     ShowErrorBox("WC_STATIC");
     return;
@@ -85,24 +144,11 @@ void createPanel(ImagePanel& slot, HWND parent, int x, int y, int width, int hei
       SetWindowLongPtrW(slot.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PanelProc)));
   HDC windowDC = GetDC(slot.window);
   slot.memoryDC = CreateCompatibleDC(windowDC);
+  slot.logicalX = x, slot.logicalY = y;
   slot.logicalWidth = width;
   slot.logicalHeight = height;
-  const int deviceWidth = scaleX(width), deviceHeight = scaleY(height);
-  BITMAPINFO info;
-  std::memset(&info, 0, sizeof info);
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = deviceWidth;
-  info.bmiHeader.biHeight = -deviceHeight;  // rows top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  slot.bitmap = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  slot.bits = slot.bitmap ? static_cast<uint8_t*>(bits) : nullptr;
-  if (slot.bits && deviceWidth > 0 && deviceHeight > 0)
-    std::memset(slot.bits, 0xFF, std::size_t(deviceHeight) * std::size_t(deviceWidth) * 4);
+  makePanelBitmap(slot, windowDC, true);
   ReleaseDC(slot.window, windowDC);
-  if (slot.memoryDC && slot.bitmap) SelectObject(slot.memoryDC, slot.bitmap);
 }
 
 void paintPanel(ImagePanel& slot) {
@@ -136,8 +182,31 @@ bool addPanelFromRow(const LayoutRow& row) {
   ImagePanel& panel = panelTable[slot];
   const PanelOrigin at = panelOriginFromRow(row);
   createPanel(panel, mainWindow, at.x, at.y, picture->width, picture->height);
-  ImageResizeInPlace(&picture, dpiScaleX, dpiScaleY, kResizeFactor, kFilterBilinear, kFilterBilinear);
-  copyPictureToBitmap(picture, panel.bits, scaleX(panel.logicalWidth), scaleY(panel.logicalHeight));
-  ImageDestroy(&picture);
+  panel.original = picture;  // kept: a DPI change resizes from it again
+  drawPanelPicture(panel);
   return true;
+}
+
+void relayoutControls() {
+  // The caller repaints the whole window afterwards: no copying or painting per move.
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW;
+  for (ButtonControl& slot : buttonTable) {
+    if (!slot.window) continue;
+    const DeviceRect r = scaledRect(slot.x, slot.y, slot.width, slot.height);
+    SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
+    SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+  }
+  for (ImagePanel& slot : panelTable) {
+    if (!slot.window) continue;
+    const DeviceRect r = scaledRect(slot.logicalX, slot.logicalY, slot.logicalWidth, slot.logicalHeight);
+    SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
+    SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+    HDC windowDC = GetDC(slot.window);
+    makePanelBitmap(slot, windowDC, false);
+    ReleaseDC(slot.window, windowDC);
+    if (!drawPanelPicture(slot)) {  // the picture leaves part of the bitmap: white below it
+      fillPanelWhite(slot.bits, scaleX(slot.logicalWidth), scaleY(slot.logicalHeight));
+      drawPanelPicture(slot);
+    }
+  }
 }

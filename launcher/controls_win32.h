@@ -7,6 +7,7 @@
 
 #include <boost/unordered_map.hpp>
 
+#include "image/image.h"
 #include "launcher/layout_table.h"
 #include "launcher/slot_counter.h"
 
@@ -16,6 +17,7 @@ struct ButtonControl {
   HWND window = nullptr;
   ClickHandler onClick = nullptr;
   uintptr_t userData = 0;  // the address of the button's LayoutRow
+  int x = 0, y = 0, width = 0, height = 0;  // logical place and size, for a DPI change
   ButtonControl();
   ~ButtonControl();
   ButtonControl(const ButtonControl&) = delete;
@@ -25,10 +27,12 @@ struct ButtonControl {
 struct ImagePanel {
   WNDPROC previousProc = nullptr;
   HWND window = nullptr;
+  int logicalX = 0, logicalY = 0;
   int logicalWidth = 0, logicalHeight = 0;
   HDC memoryDC = nullptr;
   HBITMAP bitmap = nullptr;
   uint8_t* bits = nullptr;
+  limg::Image* original = nullptr;  // the decoded picture, drawn again when the DPI changes
   ImagePanel();
   ~ImagePanel();
   ImagePanel(const ImagePanel&) = delete;
@@ -54,3 +58,10 @@ bool addPanelFromRow(const LayoutRow& row);
 
 // Computes the DPI scale from the screen unless it is already set.
 void computeDpiScale();
+// Takes the DPI scale of the monitor where the system has per-monitor DPI (Windows 8.1 and
+// later); elsewhere the screen's scale stays.
+void takeMonitorDpi(HMONITOR monitor);
+
+// Every button and panel placed, sized and drawn again at the current scale, with uiFont:
+// what a fresh start at that scale would give.
+void relayoutControls();

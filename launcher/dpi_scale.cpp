@@ -19,3 +19,16 @@ void setDpiScaleOnce(int logPixelsX, int logPixelsY) {
   dpiScaleX = logPixelsX / 96.0;
   dpiScaleY = logPixelsY / 96.0;
 }
+
+bool setDpiScale(int dpiX, int dpiY) {
+  if (dpiX < kMinDpi || dpiX > kMaxDpi || dpiY < kMinDpi || dpiY > kMaxDpi) return false;
+  dpiScaleX = dpiX / 96.0;
+  dpiScaleY = dpiY / 96.0;
+  return true;
+}
+
+DpiPair dpiFromMessageWord(uint64_t word) { return {int(word & 0xFFFF), int((word >> 16) & 0xFFFF)}; }
+
+DeviceRect scaledRect(int x, int y, int width, int height) {
+  return {scaleX(x), scaleY(y), scaleX(width), scaleY(height)};
+}

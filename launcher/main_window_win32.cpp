@@ -3,9 +3,61 @@
 
 #include "launcher/app_state.h"
 #include "launcher/controls_win32.h"
+#include "launcher/dpi_scale.h"
 #include "launcher/error_box.h"
 #include "launcher/wide_win32.h"
 #include "launcher/window_geometry.h"
+
+namespace {
+
+// WM_DPICHANGED, which the headers of older target versions don't name.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+
+void setClientSizeFromLayout() {
+  clientWidth = scaleX(layoutClientWidth);
+  clientHeight = scaleY(layoutClientHeight);
+}
+
+// The outer size that gives the main window its client size, when outer doesn't: the frame
+// metrics of the system DPI differ from the ones the window is drawn with on a monitor of
+// another DPI. False when outer is right (or the window is minimised and has no client area).
+bool correctedOuterSize(WindowSize& outer) {
+  RECT client;
+  if (IsIconic(mainWindow) || !GetClientRect(mainWindow, &client)) return false;
+  if (client.right == clientWidth && client.bottom == clientHeight) return false;
+  outer = outerForClient(outer, {client.right, client.bottom}, {clientWidth, clientHeight});
+  return true;
+}
+
+// A new DPI for the window (wParam of WM_DPICHANGED), and the place the system suggests for it:
+// everything laid out again as a fresh start at that DPI, the window moved to the suggested
+// position with the client size of the table at the new scale.
+void followDpiChange(WPARAM dpiWord, const RECT* suggested) {
+  const DpiPair dpi = dpiFromMessageWord(dpiWord);
+  if (!setDpiScale(dpi.x, dpi.y)) return;
+  setClientSizeFromLayout();
+  const HFONT previousFont = uiFont;
+  if (previousFont) {  // before the font exists, start-up makes it at the new scale itself
+    if (const HFONT font = createUiFont()) uiFont = font;
+  }
+  relayoutControls();
+  if (previousFont && previousFont != uiFont) DeleteObject(previousFont);
+  if (!IsIconic(mainWindow)) {  // the system moves no minimised window between monitors
+    RECT now = {0, 0, 0, 0};
+    GetWindowRect(mainWindow, &now);
+    const int x = suggested ? suggested->left : now.left, y = suggested ? suggested->top : now.top;
+    RECT client = {0, 0, 0, 0};
+    GetClientRect(mainWindow, &client);
+    WindowSize outer = outerForClient({now.right - now.left, now.bottom - now.top}, {client.right, client.bottom},
+                                      {clientWidth, clientHeight});
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;  // all repainted below
+    SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
+    if (correctedOuterSize(outer)) SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
+  }
+  RedrawWindow(mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+}  // namespace
 
 HWND createMainWindow(HINSTANCE /*instance*/, int /*showCommand*/) {
   const HWND existing = FindWindowW(L"Launcher", nullptr);
@@ -28,21 +80,30 @@ HWND createMainWindow(HINSTANCE /*instance*/, int /*showCommand*/) {
     ShowErrorBox("RegisterClass");
     return nullptr;
   }
-  const WindowSize outer = outerWindowSize(clientWidth, clientHeight, GetSystemMetrics(SM_CXFIXEDFRAME),
-                                           GetSystemMetrics(SM_CYFIXEDFRAME), GetSystemMetrics(SM_CYCAPTION));
   mainWindow = CreateWindowExW(0, L"Launcher", L"Launcher", 0, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
   if (!mainWindow) {
     ShowErrorBox("CreateWindow");
     return nullptr;
   }
+  // The monitor the window opens on gives the DPI, and with it the client size.
+  const HMONITOR monitorHandle = MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST);
+  takeMonitorDpi(monitorHandle);
+  setClientSizeFromLayout();
+  WindowSize outer = outerWindowSize(clientWidth, clientHeight, GetSystemMetrics(SM_CXFIXEDFRAME),
+                                     GetSystemMetrics(SM_CYFIXEDFRAME), GetSystemMetrics(SM_CYCAPTION));
   MONITORINFOEXW monitor;
   ZeroMemory(&monitor, sizeof monitor);
   monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+  GetMonitorInfoW(monitorHandle, &monitor);
   const RECT& m = monitor.rcMonitor;
-  const WindowOrigin at = centreOnMonitor({m.left, m.top, m.right, m.bottom}, outer);
+  const ScreenRect monitorRect = {m.left, m.top, m.right, m.bottom};
+  WindowOrigin at = centreOnMonitor(monitorRect, outer);
   SetWindowLongW(mainWindow, GWL_STYLE, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
   SetWindowPos(mainWindow, HWND_NOTOPMOST, at.x, at.y, outer.width, outer.height, SWP_FRAMECHANGED);
+  if (correctedOuterSize(outer)) {
+    at = centreOnMonitor(monitorRect, outer);
+    SetWindowPos(mainWindow, nullptr, at.x, at.y, outer.width, outer.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   return mainWindow;
 }
 
@@ -50,6 +111,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
+      return 0;
+    case kDpiChangedMessage:
+      // Only the main window has a DPI of its own; panels pass their messages here too.
+      if (window != mainWindow) break;
+      followDpiChange(wParam, reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_PAINT:
       paintAllPanels();

@@ -21,6 +21,7 @@ HINSTANCE appInstance = nullptr;
 HFONT uiFont = nullptr;
 std::u16string moduleDirectory;
 int clientWidth = 0, clientHeight = 0;
+int layoutClientWidth = 0, layoutClientHeight = 0;
 
 // The program's directory with "/" separators and a trailing "/", or empty. The buffer
 // grows until the whole name fits (paths may be longer than MAX_PATH).
@@ -39,6 +40,11 @@ std::u16string getModuleDirectory() {
   return moduleDirectoryFromPath(path) ? path : std::u16string();
 }
 
+HFONT createUiFont() {
+  return CreateFontW(scaleX(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH,
+                     L"ＭＳ ゴシック");
+}
+
 namespace {
 
 // Launcher.dat and the plain resource files, opened by the UTF-16 form of their names so
@@ -52,11 +58,6 @@ FILE* openByWideName(const char* name) {
     return nullptr;
   }
   return _wfopen(wide(path), L"rb");
-}
-
-void createFont() {
-  uiFont = CreateFontW(scaleX(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH,
-                       L"ＭＳ ゴシック");
 }
 
 // Polls: never blocks, sleeps 1 ms whenever the queue is empty. Returns WM_QUIT's wParam.
@@ -82,11 +83,11 @@ int runLauncher(HINSTANCE instance, int showCommand) {
   if (!loadLayoutTable("Launcher/Launcher.csv", ',', 6, layoutTable)) return 0;
   if (layoutTable.empty()) return 0;  // an empty table has no row 0: nothing to show
   const ClientSize client = clientSizeFromRow(layoutTable[0]);
-  clientWidth = scaleX(client.width);
-  clientHeight = scaleY(client.height);
+  layoutClientWidth = client.width;
+  layoutClientHeight = client.height;
   appInstance = instance;
-  if (!createMainWindow(instance, showCommand)) return 0;
-  createFont();
+  if (!createMainWindow(instance, showCommand)) return 0;  // sets the scale and the client size
+  uiFont = createUiFont();
   if (!buildControlsFromRows(layoutTable, {addButtonFromRow, addPanelFromRow})) return 0;
   ShowWindow(mainWindow, SW_SHOW);
   const int exitCode = runMessageLoop();

@@ -20,3 +20,8 @@ int centre(int low, int high, int length) {
 WindowOrigin centreOnMonitor(const ScreenRect& monitor, WindowSize outer) {
   return {centre(monitor.left, monitor.right, outer.width), centre(monitor.top, monitor.bottom, outer.height)};
 }
+
+WindowSize outerForClient(WindowSize outer, WindowSize client, WindowSize wantedClient) {
+  return {clampToInt(int64_t(wantedClient.width) + outer.width - client.width),
+          clampToInt(int64_t(wantedClient.height) + outer.height - client.height)};
+}

@@ -18,3 +18,8 @@ WindowSize outerWindowSize(int clientWidth, int clientHeight, int fixedFrameX, i
 // Top-left corner that centres the outer size on the monitor rectangle. The halving is an
 // arithmetic shift, so a window larger than the monitor rounds toward minus infinity.
 WindowOrigin centreOnMonitor(const ScreenRect& monitor, WindowSize outer);
+
+// The outer size that gives a client area of wantedClient to a window whose outer size is
+// outer while its client area is client: its frame and caption stay as they are. Used when
+// the frame metrics at hand are not those the window is drawn with (another DPI).
+WindowSize outerForClient(WindowSize outer, WindowSize client, WindowSize wantedClient);

@@ -79,7 +79,7 @@ read_window() {
 }
 children_of() { printf '%s\n' "$report" | grep "^child class=$1 " | sed 's/.* rect=//'; }
 
-check_window() {  # check_window CLIENT_W CLIENT_H
+check_window() {  # check_window CLIENT_W CLIENT_H [LEFT,TOP]: centred, or at LEFT,TOP
   local code_page
   case $lang in ja_JP.*) code_page=932 ;; en_US.*) code_page=1252 ;; ko_KR.*) code_page=949 ;; *) code_page=? ;; esac
   expect_eq "system code page of $lang" "$(probe acp)" "$code_page"
@@ -89,12 +89,17 @@ check_window() {  # check_window CLIENT_W CLIENT_H
   # every top-level window.
   expect_eq "window style" "$(field "$win_line" style)" 14CA0000
   expect_eq "client size" "$(field "$win_line" client)" "$1,$2"
-  local frame caption fx fy W H ml mt mr mb
+  local frame caption fx fy W H ml mt mr mb x y
   frame=$(field "$mon_line" frame) caption=$(field "$mon_line" caption)
   fx=${frame%,*} fy=${frame#*,}
   W=$(($1 + 2 * fx)) H=$(($2 + 2 * fy + caption))
+  if [ -n "${3:-}" ]; then
+    x=${3%,*} y=${3#*,}
+    expect_eq "outer rectangle at the suggested place" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
+    return
+  fi
   IFS=, read -r ml mt mr mb <<<"$(field "$mon_line" rect)"
-  local x=$((ml + ((mr - ml - W) >> 1))) y=$((mt + ((mb - mt - H) >> 1)))
+  x=$((ml + ((mr - ml - W) >> 1))) y=$((mt + ((mb - mt - H) >> 1)))
   expect_eq "outer rectangle centred on the monitor" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
 }
 
@@ -152,24 +157,26 @@ wait_started() { for ((i = 0; i < 100; i++)); do started && return 0; sleep 0.1;
 
 app_pictures=$work/$tag-pictures
 
-case_window() {  # case_window DPI
-  local dpi=$1 s
-  s=$(python3 -c "print($dpi/96)")
-  sc() { python3 -c "print(int($1*$s+0.5))"; }
-  [ "$dpi" = 96 ] || wine_set_dpi "$dpi"
+# The window cases' program: two pictures and three buttons on a 640 x 480 client.
+window_app() {
   picture back.bmp 300 200 '#203060-#c08040'
   picture title.bmp 240 60 '#f0e0a0-#604020'
   layout "Launcher,640,480" "img,pictures/back.bmp,10,10" "img,pictures/title.bmp,330,10" \
     "btn,Start,460|150,300,game/game.exe -window,0" "btn,ソフト説明,460|150|9,340|20,manual.txt,0" "btn,Quit,460,380,,1"
   rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
   pack
-  start
-  read_window
-  check_window "$(sc 640)" "$(sc 480)"
+}
+scale_of() { python3 -c "print($1/96)"; }        # scale_of DPI
+sc() { python3 -c "print(int($2*$1/96+0.5))"; }  # sc DPI V: V in device pixels at DPI
+
+# check_controls DPI: the window_app controls as a start at DPI makes them (read_window first).
+check_controls() {
+  local d=$1 s
+  s=$(scale_of "$d")
   expect_eq "panels" "$(children_of Static | tr '\n' ' ')" \
-    "$(sc 10),$(sc 10),$(($(sc 10) + $(sc 300))),$(($(sc 10) + $(sc 200))) $(sc 330),$(sc 10),$(($(sc 330) + $(sc 240))),$(($(sc 10) + $(sc 60))) "
+    "$(sc $d 10),$(sc $d 10),$(($(sc $d 10) + $(sc $d 300))),$(($(sc $d 10) + $(sc $d 200))) $(sc $d 330),$(sc $d 10),$(($(sc $d 330) + $(sc $d 240))),$(($(sc $d 10) + $(sc $d 60))) "
   expect_eq "buttons" "$(children_of Button | tr '\n' ' ')" \
-    "$(sc 460),$(sc 300),$(($(sc 460) + $(sc 150))),$(($(sc 300) + $(sc 20))) $(sc 460),$(sc 340),$(($(sc 460) + $(sc 150))),$(($(sc 340) + $(sc 20))) $(sc 460),$(sc 380),$(($(sc 460) + $(sc 80))),$(($(sc 380) + $(sc 20))) "
+    "$(sc $d 460),$(sc $d 300),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 300) + $(sc $d 20))) $(sc $d 460),$(sc $d 340),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 340) + $(sc $d 20))) $(sc $d 460),$(sc $d 380),$(($(sc $d 460) + $(sc $d 80))),$(($(sc $d 380) + $(sc $d 20))) "
   expect_eq "captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
     "$(text_hex Start) $(text_hex ソフト説明) $(text_hex Quit) "
   expect_eq "child styles" "$(printf '%s\n' "$report" | grep '^child' | sed 's/.* style=\([^ ]*\).*/\1/' | sort -u | tr '\n' ' ')" \
@@ -177,15 +184,34 @@ case_window() {  # case_window DPI
   # The buttons' font, read inside the launcher's process (panels answer WM_GETFONT through
   # the main window's procedure, so they report none).
   expect_eq "button fonts" "$(probe fonts "C:\\e2e\\$case\\font_hook.dll" | grep '^child class=Button' | sed 's/^child class=Button //' | sort -u)" \
-    "font=1 height=$(sc 12) width=0 weight=400 charset=128 pitch=1 face=$(text_hex 'ＭＳ ゴシック')"
-  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
+    "font=1 height=$(sc $d 12) width=0 weight=400 charset=128 pitch=1 face=$(text_hex 'ＭＳ ゴシック')"
+  check_panel_pixels back.bmp "$s" "$(sc $d 10),$(sc $d 10)"
+  check_panel_pixels title.bmp "$s" "$(sc $d 330),$(sc $d 10)"
+}
+
+# client_shot OUT: the main window's client area from the screen (read_window first).
+client_shot() {
+  local origin client
+  sleep 1
+  import -display "$DISPLAY" -window root "$work/$case-root.png"
+  origin=$(field "$win_line" origin) client=$(field "$win_line" client)
+  convert "$work/$case-root.png" -crop "${client%,*}x${client#*,}+${origin%,*}+${origin#*,}" +repage -alpha off "$1"
+}
+
+case_window() {  # case_window DPI
+  local dpi=$1
+  [ "$dpi" = 96 ] || wine_set_dpi "$dpi"
+  window_app
+  start
+  read_window
+  check_window "$(sc $dpi 640)" "$(sc $dpi 480)"
+  check_controls "$dpi"
   check_client_pixels "window_$dpi"
-  check_panel_pixels title.bmp "$s" "$(sc 330),$(sc 10)"
   # A box over the panels, then closed: the panels are repainted from their bitmaps.
   probe click "$(printf 'ソフト説明')" >/dev/null
   check_box "${app_win}manual.txt が存在しません。
 再インストールを行って下さい。" centred
-  check_panel_pixels back.bmp "$s" "$(sc 10),$(sc 10)"
+  check_panel_pixels back.bmp "$(scale_of $dpi)" "$(sc $dpi 10),$(sc $dpi 10)"
   probe click Quit >/dev/null
   expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
   [ "$dpi" = 96 ] || wine_set_dpi 96
@@ -196,6 +222,49 @@ game_record() { tr -d '\r' <"$app/game/started.txt"; }
 record_program() { printf '%s\n' "$1" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\}\(.*game\.exe\)"\{0,1\}.*/\1/'; }
 record_args() { printf '%s\n' "$1" | grep '^arg[0-9]' | tr '\n' ' '; }
 record_cwd() { printf '%s\n' "$1" | sed -n 's/^cwd=//p'; }
+
+# Started at 96 DPI, then told from inside its process that the DPI is 144 and later 120:
+# each time the window moves to the suggested place and its client area equals, pixel for
+# pixel, the one of a fresh start at that DPI. Buttons work and boxes are centred afterwards.
+case_dpi_change() {
+  local d at line
+  window_app
+  for d in 144 120; do
+    wine_set_dpi "$d"
+    start
+    read_window
+    client_shot "$work/$case-fresh-$d.png"
+    probe click Quit >/dev/null
+    expect_eq "fresh start at $d DPI ends with 0" "$(exit_code 15)" 0
+  done
+  wine_set_dpi 96
+  start
+  read_window
+  check_window 640 480
+  for d in 144 120; do
+    at=$([ "$d" = 144 ] && echo 20,4 || echo 60,40)
+    line=$(probe dpi "C:\\e2e\\$case\\font_hook.dll" "$d" "${at%,*}" "${at#*,}")
+    echo "$line"
+    expect_eq "change to $d DPI handled" "$(printf '%s\n' "$line" | grep -c "^dpichange dpi=$d ms=")" 1
+    read_window
+    check_window "$(sc $d 640)" "$(sc $d 480)" "$at"
+    check_controls "$d"
+    client_shot "$work/$case-changed-$d.png"
+    expect_eq "client area at $d DPI: pixels differing from a fresh start" \
+      "$(compare -metric AE "$work/$case-fresh-$d.png" "$work/$case-changed-$d.png" null: 2>&1)" 0
+  done
+  probe click Start >/dev/null
+  if wait_started; then
+    expect_eq "Start after the changes: parameters" "$(tr -d '\r' <"$app/game/started.txt" | grep '^arg[0-9]' | tr '\n' ' ')" "arg1=-window "
+  else
+    fail "Start did not start the game after the DPI changes"
+  fi
+  probe click "$(printf 'ソフト説明')" >/dev/null
+  check_box "${app_win}manual.txt が存在しません。
+再インストールを行って下さい。" centred
+  probe click Quit >/dev/null
+  expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
+}
 
 # The Windows tools (cases tools_* and package_demo): the Linux tools of the native build are
 # the reference. Each Windows run happens in the case's folder, so paths are relative (Wine maps
@@ -222,9 +291,15 @@ expect_same_file() {  # expect_same_file WHAT A B
   if cmp -s "$2" "$3"; then echo "ok: $1"; else fail "$1: $2 and $3 differ"; fi
 }
 
+if [[ $case == tools_* ]]; then
+  # The wineserver this case started: let its first program start (and any prefix update end)
+  # before the runs that are checked.
+  for _ in 1 2 3; do "$WINE64" "$LAUNCHERDAT_EXE" --version >/dev/null 2>&1 && break; sleep 1; done
+fi
+
 case "$case" in
   tools_cli)
-    bash "$here/../tools/launcherdat_cli_test.sh" "$(wine_wrapper launcherdat "$LAUNCHERDAT_EXE")" ||
+    TOOL_UNDER_WINE=1 bash "$here/../tools/launcherdat_cli_test.sh" "$(wine_wrapper launcherdat "$LAUNCHERDAT_EXE")" ||
       fail "launcherdat's command-line cases on launcherdat.exe"
     ;;
   tools_imagetool_cases)
@@ -345,6 +420,8 @@ case "$case" in
     ;;
   window_96) case_window 96 ;;
   window_120) case_window 120 ;;
+  window_144) case_window 144 ;;
+  dpi_change) case_dpi_change ;;
   plain_files)
     picture back.bmp 200 120 '#406080-#80c0a0'
     layout "Launcher,320,200" "img,pictures/back.bmp,0,0" "btn,Quit,230,170,,1"
@@ -516,10 +593,12 @@ print(s)")
   wide_directory)
     # A folder whose name has no code page 932 form: the table comes from Launcher.dat, a
     # picture with a Japanese name from a plain file beside it; the game starts with its
-    # parameters, and the missing-target box shows the folder's real name.
+    # parameters, and the missing-target box shows the folder's real name. Bytes that are
+    # no Shift-JIS show as U+30FB in a caption, and make a command name no file.
     picture 絵.bmp 120 80 '#305070-#d0a060'
     layout "Launcher,400,300" "img,pictures/絵.bmp,250,10" "btn,Start,10|120,10,game/game.exe -a ソフト two,1" \
       "btn,Missing,10|120,40,nothere.exe,0"
+    printf 'btn,A\x80B\x85\x40,10|120,70,game/game\x81.exe,0\n' >>"$app/data/Launcher/Launcher.csv"
     rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
     mv "$app/data/pictures" "$app/pictures"
     pack
@@ -527,9 +606,14 @@ print(s)")
     read_window
     check_window 400 300
     check_panel_pixels 絵.bmp 1 250,10
+    expect_eq "captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
+      "$(text_hex Start) $(text_hex Missing) $(text_hex 'A・B・@') "
+    suffix=" が存在しません。
+再インストールを行って下さい。"
     probe click Missing >/dev/null
-    check_box "${app_win}nothere.exe が存在しません。
-再インストールを行って下さい。" centred
+    check_box "${app_win}nothere.exe$suffix" centred
+    probe click 'A・B・@' >/dev/null
+    check_box "${app_win}game/game・.exe$suffix" centred
     probe click Start >/dev/null
     if wait_started; then
       rec=$(game_record)

@@ -11,7 +11,9 @@
 //   probe click CAPTION      post BM_CLICK to the launcher's button with that caption
 //   probe minimize | iconic  minimise the window | exit 0 when it is minimised
 //   probe fonts HOOK.dll     read the fonts of the launcher's controls inside its process
-//                            (the hook library writes font-report.txt beside itself)
+//                            (the hook library reports beside itself, see font_hook.cpp)
+//   probe dpi HOOK.dll DPI LEFT TOP   send the launcher WM_DPICHANGED from inside its
+//                            process, suggesting LEFT, TOP; print the milliseconds to the repaint
 //   probe launch-time DIR N  start DIR\Launcher.exe N times; print the milliseconds from
 //                            CreateProcess to the window being visible, each run and median
 //   probe expect PICTURE SX SY OUT   decode and resize PICTURE as the launcher does; write
@@ -182,35 +184,43 @@ int expectPicture(const std::wstring& in, double sx, double sy, const std::wstri
   return 0;
 }
 
-int fonts(const std::wstring& dll) {
+// Runs one request of the hook library inside the launcher's process (see font_hook.cpp)
+// and prints its report without the closing "end" line.
+int hookRequest(const std::wstring& dll, const std::string& request) {
   const HWND w = waitFor(10000, launcherWindow);
   if (!w) return std::puts("no window"), 1;
-  const std::wstring report = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"font-report.txt";
+  const std::wstring folder = dll.substr(0, dll.find_last_of(L"\\/") + 1);
+  const std::wstring report = folder + L"hook-report.txt", requestFile = folder + L"hook-request.txt";
   DeleteFileW(report.c_str());
+  FILE* out = _wfopen(requestFile.c_str(), L"wb");
+  if (!out) return std::puts("no request file"), 1;
+  std::fputs(request.c_str(), out);
+  std::fclose(out);
   HMODULE module = LoadLibraryW(dll.c_str());
-  const HOOKPROC proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module, "fontHookProc"))) : nullptr;
+  const HOOKPROC proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module, "hookProc"))) : nullptr;
   if (!proc) return std::puts("no hook library"), 1;
   const HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, module, GetWindowThreadProcessId(w, nullptr));
   if (!hook) return std::puts("no hook"), 1;
-  FILE* file = nullptr;
-  for (int waited = 0; waited < 10000 && !file; waited += 50) {
-    PostMessageA(w, WM_NULL, 0, 0);
+  const UINT requestMessage = RegisterWindowMessageA("e2e hook request");
+  // Posted again until the report is there: the hook may not be in place for the first
+  // posts, and it serves a request once (it deletes the request file).
+  for (int waited = 0; waited < 20000; waited += 50) {
+    PostMessageA(w, requestMessage, 0, 0);
     Sleep(50);
-    file = _wfopen(report.c_str(), L"rb");
-    if (file) {  // complete only once the last line is there
-      char all[8192] = {};
-      const size_t n = std::fread(all, 1, sizeof all - 1, file);
+    if (FILE* file = _wfopen(report.c_str(), L"rb")) {
+      char all[8192];
+      all[std::fread(all, 1, sizeof all - 1, file)] = '\0';
       std::fclose(file);
-      file = nullptr;
-      if (std::strstr(all, "end\n")) {
-        std::fwrite(all, 1, n, stdout);
-        UnhookWindowsHookEx(hook);
-        return 0;
-      }
+      UnhookWindowsHookEx(hook);
+      char* end = std::strstr(all, "end\n");
+      if (!end) return std::puts("incomplete hook report"), 1;
+      std::fwrite(all, 1, size_t(end - all), stdout);
+      return 0;
     }
   }
   UnhookWindowsHookEx(hook);
-  return std::puts("no font report"), 1;
+  DeleteFileW(requestFile.c_str());
+  return std::puts("no hook report"), 1;
 }
 
 int launchTime(const char* dir, int runs) {
@@ -272,7 +282,9 @@ int main() {
   if (command == "nobox") return waitFor(ms, errorBox) ? (std::puts("unexpected box"), 1) : 0;
   if (command == "click" && argc > 2) return click(argv[2]);
   if (command == "expect" && argc > 5) return expectPicture(wideArgs[2], std::atof(argv[3]), std::atof(argv[4]), wideArgs[5]);
-  if (command == "fonts" && argc > 2) return fonts(wideArgs[2]);
+  if (command == "fonts" && argc > 2) return hookRequest(wideArgs[2], "fonts");
+  if (command == "dpi" && argc > 5)
+    return hookRequest(wideArgs[2], std::string("dpi ") + argv[3] + " " + argv[4] + " " + argv[5]);
   if (command == "launch-time" && argc > 3) return launchTime(argv[2], std::atoi(argv[3]));
   if (command == "minimize") {
     const HWND w = launcherWindow();

@@ -1,6 +1,6 @@
 # Installs the build tree into a fresh prefix, then configures, builds and runs the outside
 # program of consumer/ against the installed package.
-#   cmake -DBUILD_DIR=... -DWORK=... -DCONSUMER=... -P check_install.cmake
+#   cmake -DBUILD_DIR=... -DWORK=... -DCONSUMER=... [-DWITH_MAGICKCORE=ON] -P check_install.cmake
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/out)
 function(step)
@@ -20,7 +20,22 @@ file(GLOB_RECURSE internal ${WORK}/prefix/include/*_internal.h)
 if(internal)
   message(FATAL_ERROR "internal headers installed: ${internal}")
 endif()
-step(${CMAKE_COMMAND} -S ${CONSUMER} -B ${WORK}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK}/prefix)
+# Every outside target the exported ones link must be found by the package config.
+file(READ ${WORK}/prefix/lib/cmake/LauncherImage/LauncherImageTargets.cmake targets)
+file(READ ${WORK}/prefix/lib/cmake/LauncherImage/LauncherImageConfig.cmake config)
+string(REGEX MATCHALL "INTERFACE_LINK_LIBRARIES \"[^\"]*\"" links "${targets}")
+string(REGEX MATCHALL "[A-Za-z0-9_]+::[A-Za-z0-9_]+" linked "${links}")
+foreach(target ${linked})
+  string(REGEX REPLACE "::.*" "" package ${target})
+  if(NOT package STREQUAL "LauncherImage" AND NOT config MATCHES "find_dependency\\(${package}[ )]")
+    message(FATAL_ERROR "the package links ${target} but its config has no find_dependency(${package})")
+  endif()
+endforeach()
+if(NOT linked MATCHES "Threads::Threads")
+  message(FATAL_ERROR "the image library does not carry the thread library: ${linked}")
+endif()
+step(${CMAKE_COMMAND} -S ${CONSUMER} -B ${WORK}/build -G Ninja -DCMAKE_PREFIX_PATH=${WORK}/prefix
+     -DWITH_MAGICKCORE=${WITH_MAGICKCORE})
 step(${CMAKE_COMMAND} --build ${WORK}/build)
 step(${WORK}/build/consumer ${WORK}/out)
 file(REMOVE_RECURSE ${WORK})

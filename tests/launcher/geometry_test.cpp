@@ -71,6 +71,60 @@ TEST(DpiScale, IsTakenOnceFromTheLogicalPixels) {
   dpiScaleX = dpiScaleY = 0.0;
 }
 
+TEST(DpiScale, AMonitorsDpiReplacesTheScaleWithinTheRange) {
+  struct Case {
+    int dpiX, dpiY;
+    bool taken;
+    double scaleX, scaleY;  // afterwards, from 1.0 and 1.0
+  };
+  const Case cases[] = {
+      {144, 144, true, 1.5, 1.5},   {120, 96, true, 1.25, 1.0},  {96, 96, true, 1.0, 1.0},
+      {kMinDpi, kMaxDpi, true, 0.25, 10.0}, {0, 0, false, 1.0, 1.0}, {144, 0, false, 1.0, 1.0},
+      {kMinDpi - 1, 96, false, 1.0, 1.0},   {96, kMaxDpi + 1, false, 1.0, 1.0}, {-96, 96, false, 1.0, 1.0},
+  };
+  for (const Case& c : cases) {
+    dpiScaleX = dpiScaleY = 1.0;  // set already: unlike setDpiScaleOnce, a change replaces it
+    EXPECT_EQ(setDpiScale(c.dpiX, c.dpiY), c.taken) << c.dpiX << "," << c.dpiY;
+    EXPECT_DOUBLE_EQ(dpiScaleX, c.scaleX) << c.dpiX;
+    EXPECT_DOUBLE_EQ(dpiScaleY, c.scaleY) << c.dpiY;
+  }
+  dpiScaleX = dpiScaleY = 0.0;
+}
+
+TEST(DpiScale, TheMessageWordCarriesXLowAndYHigh) {
+  struct Case {
+    uint64_t word;
+    int x, y;
+  };
+  const Case cases[] = {
+      {0x00900090u, 144, 144},
+      {0x00600078u, 120, 96},
+      {0xFFFFFFFF00780090ull, 144, 120},  // a 64-bit wParam's upper half is not part of it
+      {0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const DpiPair dpi = dpiFromMessageWord(c.word);
+    EXPECT_EQ(dpi.x, c.x) << std::hex << c.word;
+    EXPECT_EQ(dpi.y, c.y) << std::hex << c.word;
+  }
+}
+
+TEST(DpiScale, ChangesScaleFromTheLogicalValuesNotFromThePreviousDevicePixels) {
+  // 96 -> 144 -> 120 ends where a fresh start at 120 does. Scaling 144's device pixels by
+  // 120 / 144 instead would give x 17 (from 20), not 16, for a logical x of 13.
+  ASSERT_TRUE(setDpiScale(144, 144));
+  const DeviceRect at144 = scaledRect(13, 7, 155, 21);
+  EXPECT_EQ(at144.x, 20);
+  EXPECT_EQ(at144.width, 233);
+  ASSERT_TRUE(setDpiScale(120, 120));
+  const DeviceRect at120 = scaledRect(13, 7, 155, 21);
+  EXPECT_EQ(at120.x, 16);
+  EXPECT_EQ(at120.y, 9);
+  EXPECT_EQ(at120.width, 194);
+  EXPECT_EQ(at120.height, 26);
+  dpiScaleX = dpiScaleY = 0.0;
+}
+
 TEST(MainWindowGeometry, OuterSizeAddsFramesAndCaption) {
   const WindowSize outer = outerWindowSize(800, 600, 3, 3, 19);
   EXPECT_EQ(outer.width, 806);
@@ -95,6 +149,24 @@ TEST(MainWindowGeometry, LargerThanTheMonitorRoundsTowardMinusInfinity) {
   const WindowOrigin even = centreOnMonitor({100, 50, 1124, 818}, {1280, 768});
   EXPECT_EQ(even.x, 100 - 128);
   EXPECT_EQ(even.y, 50);
+}
+
+TEST(MainWindowGeometry, OuterSizeForAClientKeepsTheWindowsOwnFrame) {
+  struct Case {
+    WindowSize outer, client, wanted, expected;
+  };
+  const Case cases[] = {
+      {{646, 505}, {640, 480}, {960, 720}, {966, 745}},  // 96 -> 144 with the frame of 96
+      {{970, 757}, {960, 720}, {800, 600}, {810, 637}},  // a frame drawn at 144 DPI, to 120
+      {{646, 505}, {640, 480}, {640, 480}, {646, 505}},  // already right
+      {{200, 100}, {0, 0}, {320, 200}, {520, 300}},      // an empty client area
+      {{INT_MAX, 100}, {10, 0}, {INT_MAX, 8250}, {INT_MAX, 8350}},  // clamped, not wrapped
+  };
+  for (const Case& c : cases) {
+    const WindowSize outer = outerForClient(c.outer, c.client, c.wanted);
+    EXPECT_EQ(outer.width, c.expected.width) << c.wanted.width;
+    EXPECT_EQ(outer.height, c.expected.height) << c.wanted.height;
+  }
 }
 
 TEST(MainWindowGeometry, SizesAndPlacesBeyondAnIntAreClamped) {

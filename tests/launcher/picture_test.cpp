@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "image/resize.h"
+#include "launcher/dpi_scale.h"
 #include "launcher/error_box.h"
 #include "pack/packed_data_file.h"
 #include "tests/support/temp_dir.h"
@@ -127,5 +131,75 @@ TEST(CopyPicture, NothingWithoutABitmapOrPixels) {
   copyPictureToBitmap(nullptr, bits.data(), 2, 2);
   copyPictureToBitmap(image, bits.data(), 0, 2);
   EXPECT_EQ(bits, std::vector<uint8_t>(16, 0x11));
+  ImageDestroy(&image);
+}
+
+namespace {
+// What start-up did before pictures were kept: resize a copy in place, copy it into the
+// bitmap. Drawing from the kept original must give the same bytes.
+std::vector<uint8_t> drawnInPlace(const Image* original, double sx, double sy, int w, int h) {
+  Image* copy = ImageCreate(original->width, original->height, original->bitDepth);
+  std::memcpy(copy->pixels, original->pixels, std::size_t(original->pixelCount) * 4);
+  ImageResizeInPlace(&copy, sx, sy, kResizeFactor, kFilterBilinear, kFilterBilinear);
+  std::vector<uint8_t> bits(std::size_t(w) * h * 4, 0xFF);
+  copyPictureToBitmap(copy, bits.data(), w, h);
+  ImageDestroy(&copy);
+  return bits;
+}
+}  // namespace
+
+TEST(DrawPictureAtScale, GivesWhatAResizeInPlaceGaveAndKeepsTheOriginal) {
+  struct Case {
+    double sx, sy;
+    bool covers;  // the panel's own bitmap is written whole
+  };
+  // 1.0 copies, 1.25 to 2.0 enlarge, 1.0 x 0.75 shrinks one side, 0.5 x 0.5 is refused by
+  // the resize (the original is then cut to the bitmap), 0.999 keeps the size.
+  const Case cases[] = {{1.0, 1.0, true},  {1.25, 1.25, true}, {1.5, 1.5, true},    {2.0, 1.0, true},
+                        {1.0, 0.75, true}, {0.5, 0.5, false},  {0.999, 0.999, true}};
+  Image* original = makeImage(37, 23);
+  for (int i = 0; i < original->pixelCount; ++i) original->pixels[i] = 0x01000000u * uint32_t(i % 251) ^ uint32_t(i * 2654435761u);
+  const std::vector<uint32_t> before(original->pixels, original->pixels + original->pixelCount);
+  for (const Case& c : cases) {
+    // The panel's own bitmap size, and a smaller one that cuts the resized picture.
+    const int w = scaleBy(original->width, c.sx), h = scaleBy(original->height, c.sy);
+    for (const std::pair<int, int>& size : {std::make_pair(w, h), std::make_pair(20, 9)}) {
+      const std::size_t bytes = std::size_t(size.first) * size.second * 4;
+      std::vector<uint8_t> bits(bytes + 64, 0xFF);
+      std::fill(bits.begin() + std::ptrdiff_t(bytes), bits.end(), 0xEE);  // nothing written past the bitmap
+      const bool covered = drawPictureAtScale(original, c.sx, c.sy, bits.data(), size.first, size.second);
+      EXPECT_EQ(covered, c.covers && size.first == w) << c.sx << " x " << c.sy << " into " << size.first;
+      std::vector<uint8_t> expected = drawnInPlace(original, c.sx, c.sy, size.first, size.second);
+      expected.resize(bytes + 64, 0xEE);
+      EXPECT_EQ(bits, expected) << c.sx << " x " << c.sy << " into " << size.first << " x " << size.second;
+      EXPECT_TRUE(std::equal(before.begin(), before.end(), original->pixels)) << c.sx << " x " << c.sy;
+    }
+  }
+  ImageDestroy(&original);
+}
+
+TEST(DrawPictureAtScale, TheBitmapSizeOfEveryDpiIsTheResizedSize) {
+  // The panel's bitmap is scaleX(width) x scaleY(height); the resize must fill exactly that,
+  // or a DPI change would leave a white edge or cut the picture.
+  for (int dpi : {96, 108, 120, 132, 144, 168, 192, 240, 288}) {
+    const double s = dpi / 96.0;
+    for (int side : {1, 2, 3, 7, 99, 100, 101, 333, 720, 1279, 1280}) {
+      Image* line = makeImage(side, 1);
+      Image* scaled = nullptr;
+      ASSERT_EQ(ImageResize(&scaled, line, s, s, kResizeFactor, kFilterBilinear, kFilterBilinear), 1);
+      EXPECT_EQ(scaled->width, scaleBy(side, s)) << dpi << " DPI, " << side;
+      EXPECT_EQ(scaled->height, scaleBy(1, s)) << dpi << " DPI";
+      ImageDestroy(&scaled);
+      ImageDestroy(&line);
+    }
+  }
+}
+
+TEST(DrawPictureAtScale, NothingWithoutAPictureOrBitmap) {
+  std::vector<uint8_t> bits(16, 0x11);
+  EXPECT_FALSE(drawPictureAtScale(nullptr, 1.5, 1.5, bits.data(), 2, 2));
+  EXPECT_EQ(bits, std::vector<uint8_t>(16, 0x11));
+  Image* image = makeImage(2, 2);
+  EXPECT_FALSE(drawPictureAtScale(image, 1.5, 1.5, nullptr, 3, 3));
   ImageDestroy(&image);
 }

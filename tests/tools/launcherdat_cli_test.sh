@@ -70,7 +70,11 @@ expect "list of a non-archive file works without crashing" bash -c "'$tool' list
 as_user() {
   if [ "$(id -u)" -ne 0 ]; then "$@"; else setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; fi
 }
-if [ "$(id -u)" -ne 0 ] || command -v setpriv >/dev/null; then
+# Not for the Windows program under Wine (TOOL_UNDER_WINE set): the Wine prefix belongs to the
+# user who runs the tests, and Windows has no such folder.
+if [ -n "${TOOL_UNDER_WINE:-}" ]; then
+  echo "skipped: the unreadable-size case is for the Linux tool"
+elif [ "$(id -u)" -ne 0 ] || command -v setpriv >/dev/null; then
   mkdir -p nosize/src/locked && printf 'x' > nosize/src/locked/a.bin && printf 'y' > nosize/src/b.bin
   chmod 0755 "$work" && chmod 0777 nosize && chmod 0444 nosize/src/locked
   err=$(as_user "$tool" create nosize/out.dat nosize/src 2>&1)

@@ -60,17 +60,24 @@ class Progress {
   void step() {
     const std::size_t done = done_.fetch_add(1) + 1;
     if (!shown_ || drawing_.exchange(true)) return;
+    draw(done);
+    drawing_.store(false);
+  }
+  // The last count may have been skipped while another thread drew: the bar ends full.
+  void finish() {
+    if (!shown_) return;
+    draw(done_.load());
+    writeText(stderr, "\n");
+  }
+
+ private:
+  void draw(std::size_t done) {
     const int width = 40, filled = int(double(width) * double(done) / double(total_));
     printText(stderr, "\r[%s%s] %zu/%zu", std::string(std::size_t(filled), '#').c_str(),
               std::string(std::size_t(width - filled), ' ').c_str(), done, total_);
     std::fflush(stderr);
-    drawing_.store(false);
-  }
-  void finish() {
-    if (shown_) writeText(stderr, "\n");
   }
 
- private:
   std::size_t total_;
   bool shown_;
   std::atomic<std::size_t> done_{0};

@@ -20,8 +20,8 @@
 #include "tools/common/console.h"
 #include "tools/common/files.h"
 #include "tools/common/library_messages.h"
-#include "tools/common/version.h"
 #include "tools/common/name_codec.h"
+#include "tools/common/version.h"
 #include "tools/launcherdat/dat_writer.h"
 #include "tools/launcherdat/layout_report.h"
 
@@ -219,8 +219,8 @@ int create(const Args& a) {
   if (a.has("--verbose")) {
     std::sort(items.begin(), items.end(), [](const PackItem& x, const PackItem& y) { return x.name < y.name; });
     for (const PackItem& item : items)
-      printText(stdout, "%s\t%llu\t%d\n", displayCp932(item.name).c_str(), static_cast<unsigned long long>(item.size),
-                  item.scrambled ? 1 : 0);
+      printText(stdout, "%s\t%llu\t%d\n", displayCp932(item.name).c_str(),
+                static_cast<unsigned long long>(item.size), item.scrambled ? 1 : 0);
   }
   return 0;
 }
@@ -284,10 +284,10 @@ int list(const Args& a) {
       const uint32_t offset = entry->offset ^ uint8_t(n[n.size() / 2]);
       const uint32_t size = entry->size ^ uint8_t(n[n.size() / 4]);
       printText(stdout, "%s\t%u\t%u\t%d\t%s\n", keyHex(key).c_str(), offset, size, entry->scrambled ? 1 : 0,
-                  displayCp932(n).c_str());
+                displayCp932(n).c_str());
     } else {
-      printText(stdout, "%s\t%u-%u\t%u-%u\t%d\t-\n", keyHex(key).c_str(), entry->offset & ~0xFFu, entry->offset | 0xFFu,
-                  entry->size & ~0xFFu, entry->size | 0xFFu, entry->scrambled ? 1 : 0);
+      printText(stdout, "%s\t%u-%u\t%u-%u\t%d\t-\n", keyHex(key).c_str(), entry->offset & ~0xFFu,
+                entry->offset | 0xFFu, entry->size & ~0xFFu, entry->size | 0xFFu, entry->scrambled ? 1 : 0);
     }
   }
   return 0;

@@ -186,6 +186,22 @@ TEST(Imagetool, FailuresLeaveNoOutput) {
   }
 }
 
+// A disk that fills up while the file is written (here a file-size limit, with the signal it
+// raises ignored, so that the writes fail): an error, and neither the file nor its temporary.
+TEST(Imagetool, AWriteThatFailsLeavesNoFile) {
+  if (std::getenv("IMAGETOOL")) GTEST_SKIP() << "the limit is for a program run directly";
+  const std::string bmp = writeBmp("large.bmp", 96, 64);
+  const std::string out = path("full.bmp");
+  const std::string command = "sh -c \"trap '' XFSZ; ulimit -f 4; exec " + imagetoolCommand() + " convert " + bmp +
+                              " " + out + "\" 2>" + path("stderr.txt");
+  const int raw = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 1);
+  EXPECT_NE(readText(path("stderr.txt")).find("can't be written"), std::string::npos);
+  EXPECT_FALSE(exists(out));
+  EXPECT_FALSE(exists(out + ".part"));
+}
+
 // The library's line reads as UTF-8 text on stderr, and the tool names the rule in English.
 TEST(Imagetool, RefusedResizeSaysWhyInReadableText) {
   const std::string bmp = writeBmp("refused.bmp", 4, 3);
