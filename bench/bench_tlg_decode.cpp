@@ -1,172 +1,43 @@
-// TLG5 and TLG6 decoding against libpng decoding the same pictures, for every routine form.
-// The TLG streams come from a small writer (greedy LZSS for TLG5; per-block MED or average
-// prediction with the green-difference transform for TLG6); the PNGs from libpng at its
-// default settings. Prints MB/s of output pixels and the ratios to libpng.
+// TLG5 and TLG6 decoding against libpng decoding the same real pictures, for every routine
+// form. Pictures come from the folders named on the command line (default
+// ../shared/bench-pictures); each is decoded once, then written as TLG5 and TLG6 by the
+// library's own writers and as PNG level 9 by libpng, and the decode of each is timed from
+// memory in the same run. Prints per picture MP/s and the ratios to libpng, then the median
+// and the worst picture of each group (the folder a picture lies in) and of all.
 #include <benchmark/benchmark.h>
-#include <png.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "image/image.h"
+#include "bench/bench_pictures.h"
 #include "image/tlg/tlg_decode.h"
 #include "image/tlg/tlg_encode.h"
 
 using namespace limg;
 
-using Bytes = std::vector<uint8_t>;
+using benchpics::Bytes;
+using benchpics::Picture;
 
 namespace {
 
-struct Picture {
-  std::string name;
-  int width, height;
-  std::vector<uint32_t> pixels;  // B, G, R, A words
+struct Coded {
+  const Picture* pic;
   Bytes png, tlg5, tlg6;
 };
 
-// Smooth light with texture and sensor-like noise; alpha fades at the edges.
-std::vector<uint32_t> photoLike(int w, int h, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::vector<uint32_t> p(size_t(w) * h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const double fx = double(x) / w, fy = double(y) / h;
-      const double base = 120 + 60 * std::sin(fx * 7.1 + fy * 3.3) + 40 * std::cos(fy * 11.0 - fx * 2.0);
-      const double tex = 12 * std::sin(x * 0.31) * std::cos(y * 0.27);
-      auto channel = [&](double shift) {
-        const double v = base * shift + tex + int(rng() % 9) - 4;
-        return uint32_t(v < 0 ? 0 : v > 255 ? 255 : v);
-      };
-      const double edge = std::fmin(std::fmin(fx, 1 - fx), std::fmin(fy, 1 - fy));
-      const uint32_t a = edge > 0.05 ? 255 : uint32_t(edge / 0.05 * 255);
-      p[size_t(y) * w + x] = channel(0.8) | channel(1.0) << 8 | channel(1.15) << 16 | a << 24;
-    }
-  return p;
-}
-
-// Flat colour areas, outlined shapes and a little dithering; alpha cut-out shapes.
-std::vector<uint32_t> flatLike(int w, int h, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::vector<uint32_t> p(size_t(w) * h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) p[size_t(y) * w + x] = 0xFF000000u | (y * 160 / h + 60) * 0x010000u | 0x3060A0u;
-  for (int s = 0; s < 120; ++s) {
-    const int cx = int(rng() % w), cy = int(rng() % h), r = 20 + int(rng() % (h / 6));
-    const uint32_t colour = rng() & 0x00FFFFFFu;
-    const uint32_t alpha = (s % 4 == 0) ? 0 : 255;
-    for (int y = cy - r - 2; y <= cy + r + 2; ++y)
-      for (int x = cx - r - 2; x <= cx + r + 2; ++x) {
-        if (x < 0 || y < 0 || x >= w || y >= h) continue;
-        const int d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-        uint32_t& px = p[size_t(y) * w + x];
-        if (d2 <= r * r) px = alpha << 24 | (((x ^ y) & 1) && s % 3 == 0 ? colour ^ 0x080808u : colour);
-        else if (d2 <= (r + 2) * (r + 2)) px = 0xFF101010u;
-      }
-  }
-  return p;
-}
-
-// ---- libpng
-
-struct PngBuffer {
-  const Bytes* data;
-  size_t at;
-};
-
-void pngWrite(png_structp png, png_bytep bytes, png_size_t n) {
-  Bytes* out = static_cast<Bytes*>(png_get_io_ptr(png));
-  out->insert(out->end(), bytes, bytes + n);
-}
-void pngFlush(png_structp) {}
-
-Bytes pngEncode(const Picture& pic) {
-  Bytes out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return {};
-  }
-  png_set_write_fn(png, &out, pngWrite, pngFlush);
-  png_set_IHDR(png, info, pic.width, pic.height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  png_set_bgr(png);  // our words are B, G, R, A in memory
-  for (int y = 0; y < pic.height; ++y)
-    png_write_row(png, reinterpret_cast<png_const_bytep>(&pic.pixels[size_t(y) * pic.width]));
-  png_write_end(png, info);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
-
-void pngRead(png_structp png, png_bytep bytes, png_size_t n) {
-  PngBuffer* in = static_cast<PngBuffer*>(png_get_io_ptr(png));
-  if (in->at + n > in->data->size()) png_error(png, "short");
-  std::memcpy(bytes, in->data->data() + in->at, n);
-  in->at += n;
-}
-
-// Decodes into B, G, R, A words, as the library's own PNG reader delivers them.
-bool pngDecode(const Bytes& data, std::vector<uint32_t>& out) {
-  PngBuffer in{&data, 0};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_set_read_fn(png, &in, pngRead);
-  png_read_info(png, info);
-  png_set_bgr(png);
-  png_read_update_info(png, info);
-  const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-  out.resize(size_t(w) * h);
-  for (png_uint_32 y = 0; y < h; ++y) png_read_row(png, reinterpret_cast<png_bytep>(&out[size_t(y) * w]), nullptr);
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return true;
-}
-
-// The test streams come from the library's own writers (TLG6 with all its threads).
 Bytes tlgEncode(const Picture& pic, bool tlg6) {
-  std::vector<const uint8_t*> rows(size_t(pic.height));
-  for (int y = 0; y < pic.height; ++y)
-    rows[size_t(y)] = reinterpret_cast<const uint8_t*>(&pic.pixels[size_t(y) * pic.width]);
-  const TlgEncodeSource source{pic.width, pic.height, rows.data(), 7};
-  TlgMemoryWriter writer(1u << 20);
+  std::vector<uint8_t> bgr;
+  std::vector<const uint8_t*> rows = benchpics::encoderRows(pic, bgr);
+  const TlgEncodeSource source{pic.width, pic.height, rows.data(), pic.alpha ? 7 : 6};
+  TlgMemoryWriter writer(uint32_t(pic.pixels.size() * 5 + 4096));
   if (tlg6)
     SaveTLG6(source, writer);
   else
     Tlg5Encode(source, writer);
   return Bytes(writer.data, writer.data + writer.position);
-}
-
-std::vector<Picture>& pictures() {
-  static std::vector<Picture> all;
-  return all;
-}
-
-void makePictures() {
-  const struct { const char* kind; int w, h; } specs[] = {
-      {"photo", 1280, 720}, {"photo", 1920, 1080}, {"flat", 1280, 720}, {"flat", 1920, 1080}};
-  uint32_t seed = 1;
-  for (const auto& s : specs) {
-    Picture pic;
-    pic.name = std::string(s.kind) + "_" + std::to_string(s.w) + "x" + std::to_string(s.h);
-    pic.width = s.w;
-    pic.height = s.h;
-    pic.pixels = std::string(s.kind) == "photo" ? photoLike(s.w, s.h, seed++) : flatLike(s.w, s.h, seed++);
-    pic.png = pngEncode(pic);
-    pic.tlg5 = tlgEncode(pic, false);
-    pic.tlg6 = tlgEncode(pic, true);
-    pictures().push_back(std::move(pic));
-  }
 }
 
 void checkTlg(const Picture& pic, const Bytes& data, const TlgRoutines& routines, benchmark::State& state) {
@@ -177,72 +48,112 @@ void checkTlg(const Picture& pic, const Bytes& data, const TlgRoutines& routines
   if (!ok) state.SkipWithError("decoded pixels differ");
 }
 
-void benchPng(benchmark::State& state, const Picture* pic) {
+void benchPng(benchmark::State& state, const Coded* c) {
   std::vector<uint32_t> out;
-  if (!pngDecode(pic->png, out) || out != pic->pixels) state.SkipWithError("libpng round trip differs");
+  if (!benchpics::pngDecode(c->png, out) || out != c->pic->pixels) state.SkipWithError("libpng round trip differs");
   for (auto _ : state) {
-    pngDecode(pic->png, out);
+    benchpics::pngDecode(c->png, out);
     benchmark::DoNotOptimize(out.data());
   }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(pic->pixels.size()) * 4);
+  state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(c->pic->pixels.size()));
 }
 
-void benchTlg(benchmark::State& state, const Picture* pic, const Bytes* data, TlgRoutines routines) {
-  checkTlg(*pic, *data, routines, state);
+void benchTlg(benchmark::State& state, const Coded* c, const Bytes* data, TlgRoutines routines) {
+  checkTlg(*c->pic, *data, routines, state);
   for (auto _ : state) {
     Image* image = TlgLoadFromMemoryWith(data->data(), int32_t(data->size()), routines);
     benchmark::DoNotOptimize(image);
     ImageDestroy(&image);
   }
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(pic->pixels.size()) * 4);
+  state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(c->pic->pixels.size()));
 }
 
-// Keeps the time per iteration of every run for the ratio table.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Keeps the CPU time per iteration of every run (the machine is shared).
+class TimeReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> seconds;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs)
-      if (!run.error_occurred && run.iterations > 0)
-        seconds[run.benchmark_name()] = run.GetAdjustedCPUTime();  // CPU time: the machine is shared
+      if (!run.error_occurred && run.iterations > 0) seconds[run.benchmark_name()] = run.GetAdjustedCPUTime() / 1e3;
     ConsoleReporter::ReportRuns(runs);
   }
+  double get(const std::string& name) const {
+    const auto it = seconds.find(name);
+    return it == seconds.end() ? 0 : it->second;
+  }
 };
+
+struct Row {
+  const Coded* coded;
+  double pngMps, tlg5Mps, tlg6Mps, tlg5x, tlg6x;
+};
+
+void summary(const char* label, const std::vector<Row>& rows) {
+  if (rows.empty()) return;
+  std::vector<double> r5, r6, size6;
+  const Row* worst5 = &rows[0];
+  const Row* worst6 = &rows[0];
+  for (const Row& r : rows) {
+    r5.push_back(r.tlg5x);
+    r6.push_back(r.tlg6x);
+    size6.push_back(double(r.coded->tlg6.size()) / double(r.coded->png.size()));
+    if (r.tlg5x < worst5->tlg5x) worst5 = &r;
+    if (r.tlg6x < worst6->tlg6x) worst6 = &r;
+  }
+  std::printf("%-12s %2zu pictures  median tlg5 %.2fx  tlg6 %.2fx  tlg6/png9 size %.2f | worst tlg5 %.2fx (%s)  "
+              "tlg6 %.2fx (%s)\n",
+              label, rows.size(), benchpics::median(r5), benchpics::median(r6), benchpics::median(size6),
+              worst5->tlg5x, worst5->coded->pic->name.c_str(), worst6->tlg6x, worst6->coded->pic->name.c_str());
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> folders = benchpics::takeFolders(argc, argv);
   benchmark::Initialize(&argc, argv);
-  makePictures();
+  const std::vector<Picture> pics = benchpics::loadPictures(folders);
+  std::vector<Coded> coded;
+  coded.reserve(pics.size());
+  for (const Picture& pic : pics)
+    coded.push_back({&pic, benchpics::pngEncode(pic, 9), tlgEncode(pic, false), tlgEncode(pic, true)});
+
   const std::vector<TlgRoutines> forms = TlgAvailableRoutines(TlgProbeCpu());
-  for (const Picture& pic : pictures()) {
-    benchmark::RegisterBenchmark(("png/" + pic.name).c_str(), benchPng, &pic)->Unit(benchmark::kMillisecond);
+  for (const Coded& c : coded) {
+    const std::string id = c.pic->group + "/" + c.pic->name;
+    benchmark::RegisterBenchmark(("png/" + id).c_str(), benchPng, &c)->Unit(benchmark::kMillisecond);
     for (const TlgRoutines& f : forms) {
-      benchmark::RegisterBenchmark(("tlg5/" + pic.name + "/" + f.name).c_str(), benchTlg, &pic, &pic.tlg5, f)
+      benchmark::RegisterBenchmark(("tlg5/" + id + "/" + f.name).c_str(), benchTlg, &c, &c.tlg5, f)
           ->Unit(benchmark::kMillisecond);
-      benchmark::RegisterBenchmark(("tlg6/" + pic.name + "/" + f.name).c_str(), benchTlg, &pic, &pic.tlg6, f)
+      benchmark::RegisterBenchmark(("tlg6/" + id + "/" + f.name).c_str(), benchTlg, &c, &c.tlg6, f)
           ->Unit(benchmark::kMillisecond);
     }
   }
-  RatioReporter reporter;
+  TimeReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
-  std::printf("\n%-20s %9s %9s %9s | %-10s %8s %8s %8s %8s\n", "picture", "png KB", "tlg5 KB", "tlg6 KB",
-              "form", "png MB/s", "tlg5 x", "tlg6 x", "");
-  for (const Picture& pic : pictures()) {
-    const double mb = double(pic.pixels.size()) * 4 / 1e6;
-    const auto png = reporter.seconds.find("png/" + pic.name);
-    if (png == reporter.seconds.end()) continue;
-    for (const TlgRoutines& f : forms) {
-      const auto t5 = reporter.seconds.find("tlg5/" + pic.name + "/" + f.name);
-      const auto t6 = reporter.seconds.find("tlg6/" + pic.name + "/" + f.name);
-      if (t5 == reporter.seconds.end() || t6 == reporter.seconds.end()) continue;
-      // Adjusted times are in the benchmark's unit (ms).
-      std::printf("%-20s %9zu %9zu %9zu | %-10s %8.0f %8.2f %8.2f   tlg5 %5.0f MB/s, tlg6 %5.0f MB/s\n",
-                  pic.name.c_str(), pic.png.size() / 1024, pic.tlg5.size() / 1024, pic.tlg6.size() / 1024,
-                  f.name, mb / (png->second / 1e3), png->second / t5->second, png->second / t6->second,
-                  mb / (t5->second / 1e3), mb / (t6->second / 1e3));
+  for (const TlgRoutines& f : forms) {
+    std::printf("\nform %s (MP/s of decoded pixels; x = libpng time / ours)\n", f.name);
+    std::printf("%-12s %-30s %11s %7s %7s %7s | %7s %7s %6s %7s %6s\n", "group", "picture", "size", "png KB",
+                "tlg5 KB", "tlg6 KB", "png", "tlg5", "x", "tlg6", "x");
+    std::map<std::string, std::vector<Row>> groups;
+    std::vector<Row> all;
+    for (const Coded& c : coded) {
+      const std::string id = c.pic->group + "/" + c.pic->name;
+      const double png = reporter.get("png/" + id);
+      const double t5 = reporter.get("tlg5/" + id + "/" + f.name);
+      const double t6 = reporter.get("tlg6/" + id + "/" + f.name);
+      if (png <= 0 || t5 <= 0 || t6 <= 0) continue;
+      const double mp = double(c.pic->pixels.size()) / 1e6;
+      const Row row{&c, mp / png, mp / t5, mp / t6, png / t5, png / t6};
+      std::printf("%-12s %-30s %5dx%-5d %7zu %7zu %7zu | %7.0f %7.0f %6.2f %7.0f %6.2f\n", c.pic->group.c_str(),
+                  c.pic->name.c_str(), c.pic->width, c.pic->height, c.png.size() / 1024, c.tlg5.size() / 1024,
+                  c.tlg6.size() / 1024, row.pngMps, row.tlg5Mps, row.tlg5x, row.tlg6Mps, row.tlg6x);
+      groups[c.pic->group].push_back(row);
+      all.push_back(row);
     }
+    for (const auto& [name, rows] : groups) summary(name.c_str(), rows);
+    summary("all", all);
   }
+  benchmark::Shutdown();
   return 0;
 }

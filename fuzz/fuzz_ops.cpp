@@ -8,6 +8,7 @@
 
 #include "image/image.h"
 #include "image/ops/ops.h"
+#include "image/ops/ops_internal.h"
 
 using namespace limg;
 
@@ -68,7 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     case 1: {
       const uint32_t opacity = extra < 200 ? extra : 256 + extra;
-      ImageBlendFunctions[mode % kBlendModeCount](dst, src, x, y, opacity);
+      // The widest vector form against the SSE2 and one-pixel forms on a copy: same bytes.
+      Image* narrow = nullptr;
+      if (ImageCut(&narrow, dst, 0, 0, 0, 0) != 1) abort();
+      ops::blendAllowWideForms(false);
+      const int narrowResult = ImageBlendFunctions[mode % kBlendModeCount](narrow, src, x, y, opacity);
+      ops::blendAllowWideForms(true);
+      const int result = ImageBlendFunctions[mode % kBlendModeCount](dst, src, x, y, opacity);
+      if (result != narrowResult ||
+          std::memcmp(dst->pixels, narrow->pixels, std::size_t(dst->pixelCount) * 4) != 0)
+        abort();
+      ImageDestroy(&narrow);
       checkOutsideUnchanged(dst, before, src, x, y);
       break;
     }

@@ -115,7 +115,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kDpiChangedMessage:
       // Only the main window has a DPI of its own; panels pass their messages here too.
       if (window != mainWindow) break;
-      followDpiChange(wParam, reinterpret_cast<const RECT*>(lParam));
+      runShowingMemoryBox([&] { followDpiChange(wParam, reinterpret_cast<const RECT*>(lParam)); return 0; }, 0);
       return 0;
     case WM_PAINT:
       paintAllPanels();

@@ -12,6 +12,10 @@ namespace limg {
 
 namespace ops {
 
+// Whether blending may use vector forms wider than SSE2 where the processor has them (the
+// default); off, the SSE2 and one-pixel forms run, for comparing the forms.
+void blendAllowWideForms(bool allow);
+
 // A usable image: a record with a positive size and pixels.
 inline bool hasPixels(const Image* image) {
   return image && image->pixels && image->width > 0 && image->height > 0;

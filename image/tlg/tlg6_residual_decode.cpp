@@ -191,7 +191,9 @@ template <bool kChecked>
 inline __attribute__((always_inline)) bool nextValue(Lane& lane, uint32_t& a, int& n,
                                                      uint8_t* out) {
   BitBuffer& in = lane.in;
-  if (in.avail < 41) in.refill();  // a normal code takes at most 32 + 1 + 8 bits
+  // Reloaded for every value: a normal code takes at most 32 + 1 + 8 bits, and the reload
+  // costs less than a branch on the bits left, which no predictor learns.
+  in.refill();
   const uint32_t k = kTlgGolombBitLength[a][n];
   uint32_t t;
   // The window reaches from the position to the end of its byte + 3: at least 25 bits.

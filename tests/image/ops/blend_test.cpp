@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "image/ops/ops_internal.h"
 #include "tests/image/ops/ops_test_util.h"
 
 using namespace limg;
@@ -118,9 +119,9 @@ TEST(ImageBlend, EveryModeMatchesItsFormulaForEveryAlphaPair) {
   }
 }
 
-// Rows are blended several pixels at a time where the processor allows; a row of one pixel
-// takes the plain path. Both must agree bit for bit, also for mixed groups of opaque and
-// translucent destination pixels.
+// Rows are blended several pixels at a time where the processor allows (eight with AVX2,
+// four with SSE2); a row of one pixel takes the plain path. Every form must agree with it bit
+// for bit in every mode, also for mixed groups of opaque and translucent destination pixels.
 TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
   std::mt19937 rng(29);
   auto anyAlpha = [&](int32_t, int32_t) {
@@ -128,16 +129,42 @@ TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
     return (uint32_t(rng()) & 0xFFFFFFu) | kinds[rng() % 4] << 24;
   };
   Owned src(makeImage(67, 9, anyAlpha));
-  for (int mode = 1; mode < kBlendModeCount; ++mode)
-    for (uint32_t opacity : {256u, 100u}) {
-      Owned dst(makeImage(67, 9, anyAlpha));
+  for (bool wide : {true, false}) {
+    ops::blendAllowWideForms(wide);
+    for (int mode = 0; mode < kBlendModeCount; ++mode)
+      for (uint32_t opacity : {256u, 100u, 1u, 255u}) {
+        Owned dst(makeImage(67, 9, anyAlpha));
+        const std::string before = pixelsOf(dst.get());
+        ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
+        for (int i = 0; i < dst->pixelCount; ++i) {
+          Owned one(solidImage(1, 1, reinterpret_cast<const uint32_t*>(before.data())[i]));
+          Owned sp(solidImage(1, 1, src->pixels[i]));
+          ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
+          ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " opacity " << opacity
+                                                    << " pixel " << i << " wide " << wide;
+        }
+      }
+  }
+  ops::blendAllowWideForms(true);
+}
+
+// Every pair of source and destination alpha through the row forms, bit for bit the
+// one-pixel path (the vector forms compute some table values by the tables' own rules).
+TEST(ImageBlend, EveryAlphaPairEqualsPixelByPixel) {
+  std::mt19937 rng(31);
+  auto byAlpha = [&](uint32_t a) { return (uint32_t(rng()) & 0xFFFFFFu) | a << 24; };
+  Owned src(makeImage(256, 256, [&](int32_t x, int32_t) { return byAlpha(uint32_t(x)); }));
+  Owned one(solidImage(1, 1, 0)), sp(solidImage(1, 1, 0));
+  for (int mode : {1, 4, 14})
+    for (uint32_t opacity : {256u, 77u}) {
+      Owned dst(makeImage(256, 256, [&](int32_t, int32_t y) { return byAlpha(uint32_t(y)); }));
       const std::string before = pixelsOf(dst.get());
       ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
       for (int i = 0; i < dst->pixelCount; ++i) {
-        Owned one(solidImage(1, 1, reinterpret_cast<const uint32_t*>(before.data())[i]));
-        Owned sp(solidImage(1, 1, src->pixels[i]));
+        one->pixels[0] = reinterpret_cast<const uint32_t*>(before.data())[i];
+        sp->pixels[0] = src->pixels[i];
         ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
-        ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " pixel " << i;
+        ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " opacity " << opacity << " pixel " << i;
       }
     }
 }
