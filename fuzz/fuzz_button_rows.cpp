@@ -2,7 +2,6 @@
 // row loop, the command split and the library-check buffer, on arbitrary text. The
 // platform is a recorder whose answers come from the input too.
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "launcher/button_action.h"
@@ -16,24 +15,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   setErrorBoxSink([](const std::string& text) {
     if (text.empty()) __builtin_trap();
   });
-  std::string directory(answers % 64 * 5, 'D');  // some fit the 256-byte buffer, some don't
+  const std::u16string directory(answers % 64 * 5, u'D');  // some fit the 256-unit path, some don't
   ActionPlatform platform = {
-      [&](char* buffer, unsigned capacity) {
-        if (directory.size() + 1 > capacity) return unsigned(directory.size() + 1);
-        std::memcpy(buffer, directory.c_str(), directory.size() + 1);
-        return unsigned(directory.size());
-      },
-      [&](const char* path) {
-        if (std::strlen(path) > 255 + 4096) __builtin_trap();
+      [&] { return directory; },
+      [&](const std::u16string& path) {
+        if (path.size() > 255 + 4096 + size) __builtin_trap();
         return (answers & 0x40) != 0;
       },
-      [](const char* file, const char* parameters) {
-        if (!file || (parameters && std::strlen(parameters) > (1u << 24))) __builtin_trap();
+      [&](const std::u16string& file, const std::u16string* parameters) {
+        if (file.empty() || (parameters && parameters->size() > size)) __builtin_trap();
       },
       [] {}};
   buildControlsFromRows(table, {[&](const LayoutRow& row) {
                                   buttonGeometryFromRow(row);
-                                  runButtonActionWith(row, "C:/Games/X/", platform);
+                                  runButtonActionWith(row, u"C:/Games/X/", platform);
                                 },
                                 [&](const LayoutRow& row) {
                                   panelOriginFromRow(row);

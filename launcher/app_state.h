@@ -3,10 +3,12 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <string>
+
 extern HWND mainWindow;        // null until the main window exists
 extern HINSTANCE appInstance;  // the instance handle given to WinMain
 extern HFONT uiFont;           // the font of every control
-extern char moduleDirectory[256];  // the program's directory, "/" separators, trailing "/"
+extern std::u16string moduleDirectory;  // the program's directory, "/" separators, trailing "/"
 extern int clientWidth, clientHeight;  // the main window's client size in device pixels
 extern int layoutClientWidth, layoutClientHeight;  // the same in logical units (row 0)
 

@@ -1,8 +1,7 @@
 #include "launcher/button_action.h"
 
-#include <cstring>
-
 #include "launcher/command_split.h"
+#include "launcher/cp932.h"
 #include "launcher/error_box.h"
 #include "launcher/numbers.h"
 
@@ -12,21 +11,20 @@ const char kLibraryMissingMessage[] =
 const char kTargetMissingSuffix[] = " が存在しません。\n再インストールを行って下さい。";
 const char kLauncherParameters[] = "Launcher.exe";
 
-bool libraryCheckPath(const ActionPlatform& platform, const std::string& library, char (&path)[256]) {
-  const unsigned capacity = sizeof path;
-  const unsigned length = platform.systemDirectory(path, capacity);
-  if (length == 0 || length >= capacity) return false;
-  const std::size_t name = std::strlen(library.c_str());
-  if (length + 1 + name + 1 > capacity) return false;  // directory, "\", name, NUL
-  path[length] = '\\';
-  std::memcpy(path + length + 1, library.c_str(), name);
-  path[length + 1 + name] = '\0';
+bool libraryCheckPath(const ActionPlatform& platform, const std::string& library, std::u16string& path) {
+  const std::u16string directory = platform.systemDirectory();
+  if (directory.empty()) return false;
+  bool valid = false;
+  const std::u16string name = cp932ToUtf16(library.c_str(), &valid);
+  if (!valid) return false;
+  if (directory.size() + 1 + name.size() + 1 > kLibraryPathCapacity) return false;  // directory, "\", name, NUL
+  path = directory + u'\\' + name;
   return true;
 }
 
-void runButtonActionWith(const LayoutRow& row, const char* moduleDirectory, const ActionPlatform& platform) {
+void runButtonActionWith(const LayoutRow& row, std::u16string_view moduleDirectory, const ActionPlatform& platform) {
   if (row.size() >= 7) {
-    char path[256];
+    std::u16string path;
     if (!libraryCheckPath(platform, row[6], path) || !platform.pathExists(path)) {
       ShowErrorBox(kLibraryMissingMessage);
       return;
@@ -36,21 +34,24 @@ void runButtonActionWith(const LayoutRow& row, const char* moduleDirectory, cons
   const std::string command = row.size() >= 5 ? row[4] : std::string();
   if (!command.empty()) {
     const CommandSplit split = splitCommand(command);
-    const std::string target = command.substr(0, split.split);
-    const std::string fullPath = std::string(moduleDirectory) + target;
-    std::string parameters;
-    const char* parametersArg = nullptr;
+    bool valid = false;
+    cp932ToUtf16(command, &valid);
+    const std::u16string target = cp932ToUtf16(std::string_view(command).substr(0, split.split));
+    const std::u16string fullPath = std::u16string(moduleDirectory) + target;
+    std::u16string parameters;
+    const std::u16string* parametersArg = nullptr;
     if (split.endState == 2 || split.endState == 3) {
-      parametersArg = kLauncherParameters;  // the scan ended in ".e" or ".ex"
+      parameters = cp932ToUtf16(kLauncherParameters);  // the scan ended in ".e" or ".ex"
+      parametersArg = &parameters;
     } else if (split.hasParameters) {
-      parameters = command.substr(split.split + 1);
-      parametersArg = parameters.c_str();
+      parameters = cp932ToUtf16(std::string_view(command).substr(split.split + 1));
+      parametersArg = &parameters;
     }
-    if (!platform.pathExists(target.c_str())) {
-      ShowErrorBox(fullPath + kTargetMissingSuffix);
+    if (!valid || !platform.pathExists(target)) {
+      ShowErrorBox(fullPath + cp932ToUtf16(kTargetMissingSuffix));
       return;
     }
-    platform.shellExecute(fullPath.c_str(), parametersArg);
+    platform.shellExecute(fullPath, parametersArg);
   }
   if (flags & 1) platform.postQuit();
 }

@@ -6,9 +6,11 @@
 #include "launcher/app_state.h"
 #include "launcher/button_action_win32.h"
 #include "launcher/control_rows.h"
+#include "launcher/cp932.h"
 #include "launcher/dpi_scale.h"
 #include "launcher/error_box.h"
 #include "launcher/picture.h"
+#include "launcher/wide_win32.h"
 
 using namespace limg;
 
@@ -63,13 +65,14 @@ ImagePanel::~ImagePanel() {
 void createButton(ButtonControl& slot, HWND parent, const char* caption, int x, int y, int width, int height) {
   slot.x = x, slot.y = y, slot.width = width, slot.height = height;
   const DeviceRect r = scaledRect(x, y, width, height);
-  slot.window = CreateWindowExA(0, "Button", caption, WS_CHILD | WS_VISIBLE, r.x, r.y, r.width, r.height, parent,
+  const std::u16string text = cp932ToUtf16(caption);  // bad bytes show as U+30FB
+  slot.window = CreateWindowExW(0, L"Button", wide(text), WS_CHILD | WS_VISIBLE, r.x, r.y, r.width, r.height, parent,
                                 nullptr, appInstance, nullptr);
   if (!slot.window) {
     ShowErrorBox("WC_BUTTON");
     return;
   }
-  SendMessageA(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+  SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
   buttonByHandle[reinterpret_cast<uintptr_t>(slot.window)] = &slot;
 }
 
@@ -129,16 +132,16 @@ bool drawPanelPicture(ImagePanel& slot) {
 
 void createPanel(ImagePanel& slot, HWND parent, int x, int y, int width, int height) {
   const DeviceRect r = scaledRect(x, y, width, height);
-  slot.window = CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, r.x, r.y, r.width, r.height, parent, nullptr,
+  slot.window = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, r.x, r.y, r.width, r.height, parent, nullptr,
                                 appInstance, nullptr);
   if (!slot.window) {
     ShowErrorBox("WC_STATIC");
     return;
   }
-  SendMessageA(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
-  SetWindowLongPtrA(slot.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&slot));
+  SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+  SetWindowLongPtrW(slot.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&slot));
   slot.previousProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(slot.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PanelProc)));
+      SetWindowLongPtrW(slot.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PanelProc)));
   HDC windowDC = GetDC(slot.window);
   slot.memoryDC = CreateCompatibleDC(windowDC);
   slot.logicalX = x, slot.logicalY = y;
@@ -163,12 +166,12 @@ void paintAllPanels() {
 }
 
 LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const HWND parent = reinterpret_cast<HWND>(GetWindowLongPtrA(window, GWLP_HWNDPARENT));
-  const WNDPROC parentProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(parent, GWLP_WNDPROC));
-  const ImagePanel* slot = reinterpret_cast<const ImagePanel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!slot || !slot->previousProc || !parentProc) return DefWindowProcA(window, message, wParam, lParam);
-  CallWindowProcA(slot->previousProc, window, message, wParam, lParam);
-  return CallWindowProcA(parentProc, window, message, wParam, lParam);
+  const HWND parent = reinterpret_cast<HWND>(GetWindowLongPtrW(window, GWLP_HWNDPARENT));
+  const WNDPROC parentProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(parent, GWLP_WNDPROC));
+  const ImagePanel* slot = reinterpret_cast<const ImagePanel*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!slot || !slot->previousProc || !parentProc) return DefWindowProcW(window, message, wParam, lParam);
+  CallWindowProcW(slot->previousProc, window, message, wParam, lParam);
+  return CallWindowProcW(parentProc, window, message, wParam, lParam);
 }
 
 bool addPanelFromRow(const LayoutRow& row) {
@@ -191,13 +194,13 @@ void relayoutControls() {
     if (!slot.window) continue;
     const DeviceRect r = scaledRect(slot.x, slot.y, slot.width, slot.height);
     SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
-    SendMessageA(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+    SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
   }
   for (ImagePanel& slot : panelTable) {
     if (!slot.window) continue;
     const DeviceRect r = scaledRect(slot.logicalX, slot.logicalY, slot.logicalWidth, slot.logicalHeight);
     SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
-    SendMessageA(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+    SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
     HDC windowDC = GetDC(slot.window);
     makePanelBitmap(slot, windowDC, false);
     ReleaseDC(slot.window, windowDC);

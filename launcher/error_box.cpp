@@ -1,6 +1,50 @@
 #include "launcher/error_box.h"
 
+#include <utility>
+
+#include "launcher/cp932.h"
 #include "launcher/int_clamp.h"
+
+namespace {
+WideErrorBoxSink& wideSink() {
+  static WideErrorBoxSink s;
+  return s;
+}
+
+// Code page 932 bytes of the text, "?" for each character the code page lacks.
+std::string bytesOf(const std::u16string& text) {
+  std::string out, one;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                      text[i + 1] <= 0xDFFF;
+    if (!pair && utf16ToCp932(std::u16string_view(&text[i], 1), one)) {
+      out += one;
+    } else {
+      out += '?';
+      if (pair) ++i;
+    }
+  }
+  return out;
+}
+}  // namespace
+
+WideErrorBoxSink setWideErrorBoxSink(WideErrorBoxSink next) {
+  WideErrorBoxSink previous = std::move(wideSink());
+  wideSink() = std::move(next);
+  if (wideSink())
+    setErrorBoxSink([](const std::string& text) { wideSink()(cp932ToUtf16(text)); });
+  else
+    setErrorBoxSink(nullptr);
+  return previous;
+}
+
+void ShowErrorBox(const std::u16string& text) {
+  if (wideSink()) {
+    wideSink()(text);
+    return;
+  }
+  ShowErrorBox(bytesOf(text));
+}
 
 void ShowOutOfMemoryBox() noexcept {
   try {

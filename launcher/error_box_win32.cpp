@@ -3,6 +3,7 @@
 
 #include "launcher/app_state.h"
 #include "launcher/error_box.h"
+#include "launcher/wide_win32.h"
 
 namespace {
 HHOOK boxHook = nullptr;
@@ -27,10 +28,10 @@ LRESULT CALLBACK centreBoxHook(int code, WPARAM wParam, LPARAM /*lParam*/) {
   return 0;
 }
 
-void showMessageBoxError(const std::string& text) {
+void showMessageBoxError(const std::u16string& text) {
   while (ShowCursor(TRUE) < 0) {
   }
   if (mainWindow)
-    boxHook = SetWindowsHookExA(WH_CBT, centreBoxHook, appInstance, GetCurrentThreadId());
-  MessageBoxA(nullptr, text.c_str(), "Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
+    boxHook = SetWindowsHookExW(WH_CBT, centreBoxHook, appInstance, GetCurrentThreadId());
+  MessageBoxW(nullptr, wide(text), L"Error", MB_OK | MB_ICONERROR | MB_TOPMOST);
 }

@@ -5,6 +5,7 @@
 #include "launcher/controls_win32.h"
 #include "launcher/dpi_scale.h"
 #include "launcher/error_box.h"
+#include "launcher/wide_win32.h"
 #include "launcher/window_geometry.h"
 
 namespace {
@@ -59,7 +60,7 @@ void followDpiChange(WPARAM dpiWord, const RECT* suggested) {
 }  // namespace
 
 HWND createMainWindow(HINSTANCE /*instance*/, int /*showCommand*/) {
-  const HWND existing = FindWindowA("Launcher", nullptr);
+  const HWND existing = FindWindowW(L"Launcher", nullptr);
   if (existing) {
     if (IsIconic(existing))
       OpenIcon(existing);
@@ -67,19 +68,19 @@ HWND createMainWindow(HINSTANCE /*instance*/, int /*showCommand*/) {
       SetForegroundWindow(existing);
     return nullptr;
   }
-  WNDCLASSA windowClass = {};
+  WNDCLASSW windowClass = {};
   windowClass.style = CS_VREDRAW | CS_HREDRAW;
   windowClass.lpfnWndProc = MainWindowProc;
   windowClass.hInstance = appInstance;
-  windowClass.hIcon = LoadIconA(appInstance, MAKEINTRESOURCEA(100));
-  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(100));
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = "Launcher";
-  if (!RegisterClassA(&windowClass)) {
+  windowClass.lpszClassName = L"Launcher";
+  if (!RegisterClassW(&windowClass)) {
     ShowErrorBox("RegisterClass");
     return nullptr;
   }
-  mainWindow = CreateWindowExA(0, "Launcher", "Launcher", 0, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
+  mainWindow = CreateWindowExW(0, L"Launcher", L"Launcher", 0, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
   if (!mainWindow) {
     ShowErrorBox("CreateWindow");
     return nullptr;
@@ -90,14 +91,14 @@ HWND createMainWindow(HINSTANCE /*instance*/, int /*showCommand*/) {
   setClientSizeFromLayout();
   WindowSize outer = outerWindowSize(clientWidth, clientHeight, GetSystemMetrics(SM_CXFIXEDFRAME),
                                      GetSystemMetrics(SM_CYFIXEDFRAME), GetSystemMetrics(SM_CYCAPTION));
-  MONITORINFOEXA monitor;
+  MONITORINFOEXW monitor;
   ZeroMemory(&monitor, sizeof monitor);
   monitor.cbSize = sizeof monitor;
-  GetMonitorInfoA(monitorHandle, &monitor);
+  GetMonitorInfoW(monitorHandle, &monitor);
   const RECT& m = monitor.rcMonitor;
   const ScreenRect monitorRect = {m.left, m.top, m.right, m.bottom};
   WindowOrigin at = centreOnMonitor(monitorRect, outer);
-  SetWindowLongA(mainWindow, GWL_STYLE, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+  SetWindowLongW(mainWindow, GWL_STYLE, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
   SetWindowPos(mainWindow, HWND_NOTOPMOST, at.x, at.y, outer.width, outer.height, SWP_FRAMECHANGED);
   if (correctedOuterSize(outer)) {
     at = centreOnMonitor(monitorRect, outer);
@@ -114,7 +115,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kDpiChangedMessage:
       // Only the main window has a DPI of its own; panels pass their messages here too.
       if (window != mainWindow) break;
-      followDpiChange(wParam, reinterpret_cast<const RECT*>(lParam));
+      runShowingMemoryBox([&] { followDpiChange(wParam, reinterpret_cast<const RECT*>(lParam)); return 0; }, 0);
       return 0;
     case WM_PAINT:
       paintAllPanels();
@@ -128,5 +129,5 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }

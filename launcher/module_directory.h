@@ -1,7 +1,7 @@
 #pragma once
-#include <cstddef>
+#include <string>
 
-// Turns a program file name (NUL-terminated, Shift-JIS) into its directory in place: cut
-// after the last backslash or "/" (lead bytes take their next byte unexamined), then every
-// real backslash becomes "/". Returns false, leaving the text whole, when there is no separator.
-bool moduleDirectoryFromPath(char* path);
+// Turns a program file name (UTF-16, as Windows gives it) into its directory: cut after the
+// last backslash or "/", then every backslash becomes "/". Returns false, leaving the text
+// whole, when there is no separator.
+bool moduleDirectoryFromPath(std::u16string& path);

@@ -17,6 +17,9 @@ PackedDataFile packedData;
 
 namespace {
 
+FILE* openPlain(const char* name) { return std::fopen(name, "rb"); }
+FileOpener fileOpener = openPlain;
+
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
@@ -53,10 +56,12 @@ void reportOpenFailure(const char* name, uint64_t key, const char* which) {
 
 }  // namespace
 
+void setFileOpener(FileOpener opener) { fileOpener = opener ? opener : openPlain; }
+
 void openIndex(const char* path) {
   const std::size_t pathLength = std::strlen(path);
   if (pathLength >= sizeof(ArchiveEntry::archivePath)) return;
-  File file(std::fopen(path, "rb"));
+  File file(fileOpener(path));
   if (!file) return;
 
   uint8_t word[4];
@@ -104,7 +109,7 @@ FILE* openResource(const char* name, uint64_t* size, uint64_t* key) {
     const auto found = packedData.index.find(*key);
     if (found != packedData.index.end()) {
       const ArchiveEntry& entry = found->second;
-      File file(std::fopen(entry.archivePath, "rb"));
+      File file(fileOpener(entry.archivePath));
       if (!file) {
         reportOpenFailure(name, *key, "(loadFile1)");
         return nullptr;
@@ -121,7 +126,7 @@ FILE* openResource(const char* name, uint64_t* size, uint64_t* key) {
       return file.release();
     }
   }
-  File file(std::fopen(name, "rb"));
+  File file(fileOpener(name));
   if (!file) {
     reportOpenFailure(name, *key, "(loadFile0)");
     return nullptr;

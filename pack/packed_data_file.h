@@ -31,6 +31,12 @@ struct PackedDataFile {
 // The process-wide reader.
 extern PackedDataFile packedData;
 
+// How the reader opens a file (Launcher.dat, or a resource's plain file) for binary reading,
+// given its name as the table has it. The default is std::fopen; the Windows program installs
+// one that opens the name by its UTF-16 form. A failed open leaves errno set.
+using FileOpener = FILE* (*)(const char* name);
+void setFileOpener(FileOpener opener);
+
 // Reads the index of `path` (Launcher.dat in the current directory). A file that can't be
 // opened leaves the index unloaded, silently; an index shorter than its count stops at the
 // end of the file. A path that doesn't fit ArchiveEntry::archivePath is not opened.

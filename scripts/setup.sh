@@ -49,10 +49,15 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# Japanese locale, so that Wine runs with code page 932.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
-  sed -i 's/^# *ja_JP.UTF-8 UTF-8/ja_JP.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
-  locale-gen >/dev/null
-fi
+# The locales the Wine runs use: Japanese (code page 932), and English and Korean (1252,
+# 949) for the launcher on a system whose code page is not 932.
+generate=0
+for loc in ja_JP en_US ko_KR; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc.utf8$"; then
+    sed -i "s/^# *$loc.UTF-8 UTF-8/$loc.UTF-8 UTF-8/" /etc/locale.gen
+    grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" >> /etc/locale.gen
+    generate=1
+  fi
+done
+[ "$generate" = 0 ] || locale-gen >/dev/null
 echo "setup: done"

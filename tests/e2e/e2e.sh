@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
 # One end-to-end case of the launcher under Wine (see CMakeLists.txt).
-#   e2e.sh WORK LAUNCHER.exe PROBE.exe GAME.exe FONT_HOOK.dll CASE
-# WORK holds the shared prefix (made by the case "prefix"); each case builds its program
-# folder under the prefix's C:\e2e\CASE, starts its own Xvfb and ends its wineserver.
+#   e2e.sh WORK LAUNCHER.exe PROBE.exe GAME.exe FONT_HOOK.dll CASE [LANG]
+# WORK holds one shared prefix per locale (made by the case "prefix"); LANG (default
+# ja_JP.UTF-8, code page 932) picks it. Each case builds its program folder under the
+# prefix's C:\e2e\CASE, starts its own Xvfb and ends its wineserver. Every text the probe and
+# the stand-in game report is UTF-8, so the expected values are the same in every locale.
 set -uo pipefail
-work=$1 launcher=$2 probe_exe=$3 game=$4 font_hook=$5 case=$6
+work=$1 launcher=$2 probe_exe=$3 game=$4 font_hook=$5 case=$6 lang=${7:-ja_JP.UTF-8}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-env.sh"
-prefix=$work/prefix
+reference_lang=ja_JP.UTF-8
+if [ "$lang" = "$reference_lang" ]; then prefix=$work/prefix; else prefix=$work/prefix-${lang%%.*}; fi
+tag=$case-${lang%%.*}  # names of this run's files in WORK
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
   if [ "$2" = "$3" ]; then echo "ok: $1"; else fail "$1: got '$2', expected '$3'"; fi
 }
-sjis_hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP932 | od -An -tx1 -v | tr -d ' \n'; }
+text_hex() { printf '%s' "$1" | od -An -tx1 -v | tr -d ' \n'; }  # as the probe reports texts
 probe() { "$WINE64" "$probe_exe" "$@" 2>/dev/null | tr -d '\r'; }
 field() {  # field LINE KEY: the value of KEY=VALUE in a probe line
   printf '%s\n' "$1" | tr ' ' '\n' | sed -n "s/^$2=//p" | head -1
@@ -22,18 +26,19 @@ field() {  # field LINE KEY: the value of KEY=VALUE in a probe line
 
 if [ "$case" = prefix ]; then
   wine_start_display
-  wine_make_prefix "$prefix"
+  wine_make_prefix "$prefix" "$lang"
   status=$?
   wine_stop
   exit $status
 fi
-[ -d "$prefix" ] || { echo "no prefix (the e2e_prefix test makes it)"; exit 1; }
-wine_env "$prefix"
+[ -d "$prefix" ] || { echo "no prefix for $lang (the e2e_prefix tests make it)"; exit 1; }
+wine_env "$prefix" "$lang"
 wine_start_display
 trap 'wine_stop' EXIT
 
 app_name=$case
 [ "$case" = sjis_directory ] && app_name="ソフト"  # 0x83 0x5C: a second byte that is a backslash
+[ "$case" = wide_directory ] && app_name="게임 é 😀"  # no code page 932 form at all
 app=$prefix/drive_c/e2e/$app_name
 app_win="C:/e2e/$app_name/"
 rm -rf "$app" && mkdir -p "$app/data/Launcher" "$app/data/pictures" "$app/game"
@@ -53,7 +58,7 @@ plain() { cp -r "$app/data/." "$app/" && rm -rf "$app/data"; }
 runs=0 exit_file=
 start() {
   runs=$((runs + 1))
-  exit_file=$work/$case-exit-$runs
+  exit_file=$work/$tag-exit-$runs
   rm -f "$exit_file"
   (cd "$app" && "$WINE64" Launcher.exe >/dev/null 2>&1; echo $? >"$exit_file.tmp" && mv "$exit_file.tmp" "$exit_file") &
 }
@@ -75,8 +80,11 @@ read_window() {
 children_of() { printf '%s\n' "$report" | grep "^child class=$1 " | sed 's/.* rect=//'; }
 
 check_window() {  # check_window CLIENT_W CLIENT_H [LEFT,TOP]: centred, or at LEFT,TOP
+  local code_page
+  case $lang in ja_JP.*) code_page=932 ;; en_US.*) code_page=1252 ;; ko_KR.*) code_page=949 ;; *) code_page=? ;; esac
+  expect_eq "system code page of $lang" "$(probe acp)" "$code_page"
   expect_eq "window class" "$(field "$win_line" class)" Launcher
-  expect_eq "window title" "$(field "$win_line" title)" "$(sjis_hex Launcher)"
+  expect_eq "window title" "$(field "$win_line" title)" "$(text_hex Launcher)"
   # Caption, system menu, minimise box; visible; the system adds WS_CLIPSIBLINGS to
   # every top-level window.
   expect_eq "window style" "$(field "$win_line" style)" 14CA0000
@@ -95,12 +103,12 @@ check_window() {  # check_window CLIENT_W CLIENT_H [LEFT,TOP]: centred, or at LE
   expect_eq "outer rectangle centred on the monitor" "$(field "$win_line" rect)" "$x,$y,$((x + W)),$((y + H))"
 }
 
-# check_box TEXT: the next box has exactly TEXT (Shift-JIS) and, when the main window is
-# shown, is centred on it (within a pixel).
+# check_box TEXT: the next box has exactly TEXT (read back in UTF-16) and, when the main
+# window is shown, is centred on it (within a pixel).
 check_box() {
   local line
   line=$(probe box 20000)
-  expect_eq "box text" "$(field "$line" text)" "$(sjis_hex "$1")"
+  expect_eq "box text" "$(field "$line" text)" "$(text_hex "$1")"
   [ "${2:-}" = centred ] || return 0
   local main bl bt br bb ml mt mr mb
   main=$(probe window 2000 | grep '^window ')
@@ -117,24 +125,37 @@ check_box() {
 # check_panel_pixels PICTURE SCALE LEFT,TOP: the screenshot at the panel's device place
 # equals the picture decoded and resized as the launcher does it.
 check_panel_pixels() {
-  local shot=$work/$case-shot.png origin ox oy size
+  local shot=$work/$tag-shot.png origin ox oy size
   sleep 1
   import -display "$DISPLAY" -window root "$shot"
   origin=$(field "$win_line" origin)
   ox=${origin%,*} oy=${origin#*,}
-  size=$(probe expect "$app_pictures/$1" "$2" "$2" "$work/$case-expect.bgra") || { fail "expect $1"; return; }
+  size=$(probe expect "$app_pictures/$1" "$2" "$2" "$work/$tag-expect.bgra") || { fail "expect $1"; return; }
   local w=${size% *} h=${size#* } left=${3%,*} top=${3#*,}
-  convert -size "${w}x${h}" -depth 8 "bgra:$work/$case-expect.bgra" -alpha off "$work/$case-expect.png"
-  convert "$shot" -crop "${w}x${h}+$((ox + left))+$((oy + top))" +repage -alpha off "$work/$case-crop.png"
+  convert -size "${w}x${h}" -depth 8 "bgra:$work/$tag-expect.bgra" -alpha off "$work/$tag-expect.png"
+  convert "$shot" -crop "${w}x${h}+$((ox + left))+$((oy + top))" +repage -alpha off "$work/$tag-crop.png"
   local diff
-  diff=$(compare -metric AE "$work/$case-expect.png" "$work/$case-crop.png" null: 2>&1)
+  diff=$(compare -metric AE "$work/$tag-expect.png" "$work/$tag-crop.png" null: 2>&1)
   expect_eq "panel $1 pixels differing" "$diff" 0
+}
+
+# check_client_pixels NAME: the client area of the last screenshot, kept as NAME for this
+# locale; in any other locale than the reference one it must equal the reference's.
+check_client_pixels() {
+  local client origin ox oy mine=$work/client-$1-${lang%%.*}.png reference=$work/client-$1-${reference_lang%%.*}.png
+  client=$(field "$win_line" client) origin=$(field "$win_line" origin)
+  ox=${origin%,*} oy=${origin#*,}
+  convert "$work/$tag-shot.png" -crop "${client%,*}x${client#*,}+$ox+$oy" +repage -alpha off "$mine"
+  [ "$lang" = "$reference_lang" ] && return 0
+  if [ ! -f "$reference" ]; then fail "no $reference_lang client area to compare with"; return; fi
+  expect_eq "client area pixels differing from $reference_lang" \
+    "$(compare -metric AE "$reference" "$mine" null: 2>&1)" 0
 }
 
 started() { [ -f "$app/game/started.txt" ]; }
 wait_started() { for ((i = 0; i < 100; i++)); do started && return 0; sleep 0.1; done; return 1; }
 
-app_pictures=$work/$case-pictures
+app_pictures=$work/$tag-pictures
 
 # The window cases' program: two pictures and three buttons on a 640 x 480 client.
 window_app() {
@@ -157,13 +178,13 @@ check_controls() {
   expect_eq "buttons" "$(children_of Button | tr '\n' ' ')" \
     "$(sc $d 460),$(sc $d 300),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 300) + $(sc $d 20))) $(sc $d 460),$(sc $d 340),$(($(sc $d 460) + $(sc $d 150))),$(($(sc $d 340) + $(sc $d 20))) $(sc $d 460),$(sc $d 380),$(($(sc $d 460) + $(sc $d 80))),$(($(sc $d 380) + $(sc $d 20))) "
   expect_eq "captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
-    "$(sjis_hex Start) $(sjis_hex ソフト説明) $(sjis_hex Quit) "
+    "$(text_hex Start) $(text_hex ソフト説明) $(text_hex Quit) "
   expect_eq "child styles" "$(printf '%s\n' "$report" | grep '^child' | sed 's/.* style=\([^ ]*\).*/\1/' | sort -u | tr '\n' ' ')" \
     "50000000 "
   # The buttons' font, read inside the launcher's process (panels answer WM_GETFONT through
   # the main window's procedure, so they report none).
   expect_eq "button fonts" "$(probe fonts "C:\\e2e\\$case\\font_hook.dll" | grep '^child class=Button' | sed 's/^child class=Button //' | sort -u)" \
-    "font=1 height=$(sc $d 12) width=0 weight=400 charset=128 pitch=1 face=$(sjis_hex 'ＭＳ ゴシック')"
+    "font=1 height=$(sc $d 12) width=0 weight=400 charset=128 pitch=1 face=$(text_hex 'ＭＳ ゴシック')"
   check_panel_pixels back.bmp "$s" "$(sc $d 10),$(sc $d 10)"
   check_panel_pixels title.bmp "$s" "$(sc $d 330),$(sc $d 10)"
 }
@@ -185,6 +206,7 @@ case_window() {  # case_window DPI
   read_window
   check_window "$(sc $dpi 640)" "$(sc $dpi 480)"
   check_controls "$dpi"
+  check_client_pixels "window_$dpi"
   # A box over the panels, then closed: the panels are repainted from their bitmaps.
   probe click "$(printf 'ソフト説明')" >/dev/null
   check_box "${app_win}manual.txt が存在しません。
@@ -194,6 +216,12 @@ case_window() {  # case_window DPI
   expect_eq "Quit ends the launcher with 0" "$(exit_code 15)" 0
   [ "$dpi" = 96 ] || wine_set_dpi 96
 }
+
+# The game's record (UTF-8): its program, parameters and current directory.
+game_record() { tr -d '\r' <"$app/game/started.txt"; }
+record_program() { printf '%s\n' "$1" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\}\(.*game\.exe\)"\{0,1\}.*/\1/'; }
+record_args() { printf '%s\n' "$1" | grep '^arg[0-9]' | tr '\n' ' '; }
+record_cwd() { printf '%s\n' "$1" | sed -n 's/^cwd=//p'; }
 
 # Started at 96 DPI, then told from inside its process that the DPI is 144 and later 120:
 # each time the window moves to the suggested place and its client area equals, pixel for
@@ -384,7 +412,7 @@ case "$case" in
     read_window
     check_window 640 400
     expect_eq "demo captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
-      "$(sjis_hex ゲームを始める) $(sjis_hex マニュアル) $(sjis_hex 終了) "
+      "$(text_hex ゲームを始める) $(text_hex マニュアル) $(text_hex 終了) "
     expect_eq "demo panels" "$(children_of Static | wc -l)" 2
     probe click ゲームを始める >/dev/null
     wait_started || fail "the demo's first button did not start its game"
@@ -414,11 +442,11 @@ case "$case" in
     read_window
     probe click Start >/dev/null
     if wait_started; then
-      rec=$(tr -d '\r' <"$app/game/started.txt")
+      rec=$(game_record)
       echo "$rec"
-      expect_eq "started program" "$(printf '%s\n' "$rec" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\}\(.*game\.exe\)"\{0,1\}.*/\1/')" "${app_win}game/game.exe"
-      expect_eq "parameters" "$(printf '%s\n' "$rec" | grep '^arg[0-9]' | tr '\n' ' ')" "arg1=-window arg2=two "
-      expect_eq "current directory" "$(printf '%s\n' "$rec" | sed -n 's/^cwd=//p')" "C:\\e2e\\$case"
+      expect_eq "started program" "$(record_program "$rec")" "${app_win}game/game.exe"
+      expect_eq "parameters" "$(record_args "$rec")" "arg1=-window arg2=two "
+      expect_eq "current directory" "$(record_cwd "$rec")" "C:\\e2e\\$case"
     else
       fail "Start did not start the game"
     fi
@@ -554,9 +582,45 @@ print(s)")
 再インストールを行って下さい。" centred
     probe click Start >/dev/null
     if wait_started; then
-      rec=$(tr -d '\r' <"$app/game/started.txt" | iconv -f CP932 -t UTF-8)
-      expect_eq "started program" "$(printf '%s\n' "$rec" | sed -n 's/^cmdline=//p' | sed 's/"\{0,1\}\(.*game\.exe\)"\{0,1\}.*/\1/')" "${app_win}game/game.exe"
-      expect_eq "current directory" "$(printf '%s\n' "$rec" | sed -n 's/^cwd=//p')" "C:\\e2e\\$app_name"
+      rec=$(game_record)
+      expect_eq "started program" "$(record_program "$rec")" "${app_win}game/game.exe"
+      expect_eq "current directory" "$(record_cwd "$rec")" "C:\\e2e\\$app_name"
+    else
+      fail "Start did not start the game"
+    fi
+    expect_eq "exit code" "$(exit_code 15)" 0
+    ;;
+  wide_directory)
+    # A folder whose name has no code page 932 form: the table comes from Launcher.dat, a
+    # picture with a Japanese name from a plain file beside it; the game starts with its
+    # parameters, and the missing-target box shows the folder's real name. Bytes that are
+    # no Shift-JIS show as U+30FB in a caption, and make a command name no file.
+    picture 絵.bmp 120 80 '#305070-#d0a060'
+    layout "Launcher,400,300" "img,pictures/絵.bmp,250,10" "btn,Start,10|120,10,game/game.exe -a ソフト two,1" \
+      "btn,Missing,10|120,40,nothere.exe,0"
+    printf 'btn,A\x80B\x85\x40,10|120,70,game/game\x81.exe,0\n' >>"$app/data/Launcher/Launcher.csv"
+    rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
+    mv "$app/data/pictures" "$app/pictures"
+    pack
+    start
+    read_window
+    check_window 400 300
+    check_panel_pixels 絵.bmp 1 250,10
+    expect_eq "captions" "$(printf '%s\n' "$report" | grep '^child class=Button' | sed 's/.* text=\([^ ]*\).*/\1/' | tr '\n' ' ')" \
+      "$(text_hex Start) $(text_hex Missing) $(text_hex 'A・B・@') "
+    suffix=" が存在しません。
+再インストールを行って下さい。"
+    probe click Missing >/dev/null
+    check_box "${app_win}nothere.exe$suffix" centred
+    probe click 'A・B・@' >/dev/null
+    check_box "${app_win}game/game・.exe$suffix" centred
+    probe click Start >/dev/null
+    if wait_started; then
+      rec=$(game_record)
+      echo "$rec"
+      expect_eq "started program" "$(record_program "$rec")" "${app_win}game/game.exe"
+      expect_eq "parameters" "$(record_args "$rec")" "arg1=-a arg2=ソフト arg3=two "
+      expect_eq "current directory" "$(record_cwd "$rec")" "C:\\e2e\\$app_name"
     else
       fail "Start did not start the game"
     fi

@@ -6,7 +6,9 @@
 // the request, deletes it (so a repeated post does nothing), carries it out and writes
 // hook-report.txt beside itself, ending with a line "end". Requests:
 //   fonts                  for every child of the "Launcher" window, its class and the
-//                          LOGFONT fields that matter
+//                          LOGFONT fields that matter (the face name as the hex bytes of
+//                          its UTF-8 form)
+// Files are named in UTF-16: the library may lie in a folder outside the code page.
 //   dpi DPI LEFT TOP       send WM_DPICHANGED for DPI with the suggested rectangle at
 //                          LEFT, TOP (320 x 240: the launcher takes the size from its
 //                          table), then repaint at once; report the milliseconds taken
@@ -15,30 +17,33 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
 HMODULE self = nullptr;
 
-std::string besideSelf(const char* name) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(self, path, MAX_PATH);
-  char* slash = std::strrchr(path, '\\');
-  if (slash) slash[1] = '\0';
-  return std::string(path) + name;
+std::wstring besideSelf(const wchar_t* name) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(self, path, MAX_PATH);
+  wchar_t* slash = std::wcsrchr(path, L'\\');
+  if (slash) slash[1] = L'\0';
+  return std::wstring(path) + name;
 }
 
 BOOL CALLBACK reportFont(HWND child, LPARAM file) {
   char name[64] = {};
   GetClassNameA(child, name, sizeof name);
-  LOGFONTA font = {};
-  const HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0));
-  const int got = handle ? GetObjectA(handle, sizeof font, &font) : 0;
+  LOGFONTW font = {};
+  const HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageW(child, WM_GETFONT, 0, 0));
+  const int got = handle ? GetObjectW(handle, sizeof font, &font) : 0;
   FILE* out = reinterpret_cast<FILE*>(file);
   std::fprintf(out, "child class=%s font=%d height=%ld width=%ld weight=%ld charset=%d pitch=%d face=", name,
                got == sizeof font ? 1 : 0, font.lfHeight, font.lfWidth, font.lfWeight, font.lfCharSet,
                font.lfPitchAndFamily);
-  for (const char* p = font.lfFaceName; *p; ++p) std::fprintf(out, "%02x", unsigned(static_cast<unsigned char>(*p)));
+  char face[LF_FACESIZE * 4] = {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, font.lfFaceName, -1, face, sizeof face, nullptr, nullptr);
+  for (int i = 0; i + 1 < n; ++i) std::fprintf(out, "%02x", unsigned(static_cast<unsigned char>(face[i])));
   std::fprintf(out, "\n");
   return TRUE;
 }
@@ -58,7 +63,7 @@ void changeDpi(FILE* out, HWND window, int dpi, int left, int top) {
   QueryPerformanceFrequency(&frequency);
   const double cpu0 = threadCpuMs();
   QueryPerformanceCounter(&t0);
-  SendMessageA(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+  SendMessageW(window, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
   QueryPerformanceCounter(&t1);
   RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   GdiFlush();
@@ -73,18 +78,18 @@ void changeDpi(FILE* out, HWND window, int dpi, int left, int top) {
 }
 
 void serve() {
-  const std::string requestPath = besideSelf("hook-request.txt");
+  const std::wstring requestPath = besideSelf(L"hook-request.txt");
   char request[256] = {};
-  FILE* in = std::fopen(requestPath.c_str(), "rb");
+  FILE* in = _wfopen(requestPath.c_str(), L"rb");
   if (!in) return;
   const size_t n = std::fread(request, 1, sizeof request - 1, in);
   std::fclose(in);
   request[n] = '\0';
-  DeleteFileA(requestPath.c_str());
-  const std::string reportPath = besideSelf("hook-report.txt"), partPath = reportPath + ".part";
-  FILE* out = std::fopen(partPath.c_str(), "wb");
+  DeleteFileW(requestPath.c_str());
+  const std::wstring reportPath = besideSelf(L"hook-report.txt"), partPath = reportPath + L".part";
+  FILE* out = _wfopen(partPath.c_str(), L"wb");
   if (!out) return;
-  const HWND window = FindWindowA("Launcher", nullptr);
+  const HWND window = FindWindowW(L"Launcher", nullptr);
   int dpi = 0, left = 0, top = 0;
   if (!window) {
     std::fprintf(out, "no window\n");
@@ -97,7 +102,7 @@ void serve() {
   }
   std::fprintf(out, "end\n");
   std::fclose(out);
-  MoveFileExA(partPath.c_str(), reportPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+  MoveFileExW(partPath.c_str(), reportPath.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 }  // namespace
 

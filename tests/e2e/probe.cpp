@@ -1,9 +1,11 @@
 // Drives and inspects the launcher from outside, as a user would: finds its windows, reads
 // their classes, texts, styles and rectangles, reads and closes its message boxes, clicks
-// its buttons. Texts are printed as hex bytes (the ANSI code page, 932 in the test prefix).
+// its buttons. Texts are read in UTF-16 and printed as the hex bytes of their UTF-8 form, so
+// the report is the same whatever code page the prefix has. Arguments are read in UTF-16 too.
 //
 //   probe window MS          wait for the "Launcher" window; print it and its children
 //   probe gone MS            wait until no "Launcher" window exists (exit 1 if it stays)
+//   probe acp                print the system code page (GetACP)
 //   probe box MS             wait for an "Error" box; print its text and rectangle; press OK
 //   probe nobox MS           exit 1 if an "Error" box appears within MS
 //   probe click CAPTION      post BM_CLICK to the launcher's button with that caption
@@ -17,6 +19,7 @@
 //   probe expect PICTURE SX SY OUT   decode and resize PICTURE as the launcher does; write
 //                            the raw B, G, R, A bytes to OUT and print "width height"
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -39,10 +42,19 @@ std::string hex(const std::string& s) {
   return out.empty() ? "-" : out;
 }
 
+std::string utf8(const wchar_t* text, int n = -1) {
+  if (n == 0) return {};
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, n, nullptr, 0, nullptr, nullptr);
+  std::string out(bytes > 0 ? bytes : 0, '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, n, &out[0], bytes, nullptr, nullptr);
+  if (n < 0 && !out.empty()) out.pop_back();  // the NUL
+  return out;
+}
+
 std::string textOf(HWND w) {
-  char buffer[1024] = {};
-  const int n = GetWindowTextA(w, buffer, sizeof buffer);
-  return std::string(buffer, n > 0 ? n : 0);
+  wchar_t buffer[1024] = {};
+  const int n = GetWindowTextW(w, buffer, 1024);
+  return utf8(buffer, n > 0 ? n : 0);
 }
 
 std::string classOf(HWND w) {
@@ -60,7 +72,7 @@ HWND waitFor(int ms, Find find) {
   }
 }
 
-HWND launcherWindow() { return FindWindowA("Launcher", nullptr); }
+HWND launcherWindow() { return FindWindowW(L"Launcher", nullptr); }
 
 BOOL CALLBACK collect(HWND w, LPARAM list) {
   reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
@@ -95,10 +107,10 @@ int showWindow(int ms) {
     MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
     std::printf("child class=%s text=%s style=%08lX", classOf(c).c_str(), hex(textOf(c)).c_str(),
                 GetWindowLongA(c, GWL_STYLE));
-    LOGFONTA font = {};
-    const HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageA(c, WM_GETFONT, 0, 0));
-    if (handle && GetObjectA(handle, sizeof font, &font) == sizeof font)
-      std::printf(" font=%ld,%s", font.lfHeight, hex(font.lfFaceName).c_str());
+    LOGFONTW font = {};
+    const HGDIOBJ handle = reinterpret_cast<HGDIOBJ>(SendMessageW(c, WM_GETFONT, 0, 0));
+    if (handle && GetObjectW(handle, sizeof font, &font) == sizeof font)
+      std::printf(" font=%ld,%s", font.lfHeight, hex(utf8(font.lfFaceName)).c_str());
     printRect("rect", r);
     std::printf("\n");
   }
@@ -115,7 +127,7 @@ int showWindow(int ms) {
 
 HWND errorBox() {
   HWND w = nullptr;
-  while ((w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr)
+  while ((w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr)
     if (textOf(w) == "Error" && IsWindowVisible(w)) return w;
   return nullptr;
 }
@@ -126,9 +138,9 @@ int showBox(int ms) {
   Sleep(100);  // let the hook move it
   RECT r;
   GetWindowRect(box, &r);
-  char text[2048] = {};
-  const int n = GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  std::printf("box text=%s", hex(std::string(text, n > 0 ? n : 0)).c_str());
+  wchar_t text[2048] = {};
+  const int n = GetDlgItemTextW(box, 0xFFFF, text, 2048);
+  std::printf("box text=%s", hex(utf8(text, n > 0 ? n : 0)).c_str());
   printRect("rect", r);
   std::printf(" topmost=%d\n", (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
   std::fflush(stdout);
@@ -141,7 +153,7 @@ int showBox(int ms) {
   return 0;
 }
 
-int click(const char* caption) {
+int click(const std::string& caption) {
   const HWND w = waitFor(5000, launcherWindow);
   if (!w) return std::puts("no window"), 1;
   for (HWND c : children(w))
@@ -149,12 +161,12 @@ int click(const char* caption) {
       PostMessageA(c, BM_CLICK, 0, 0);
       return 0;
     }
-  std::printf("no button %s\n", caption);
+  std::printf("no button %s\n", caption.c_str());
   return 1;
 }
 
-int expectPicture(const char* in, double sx, double sy, const char* out) {
-  FILE* f = std::fopen(in, "rb");
+int expectPicture(const std::wstring& in, double sx, double sy, const std::wstring& out) {
+  FILE* f = _wfopen(in.c_str(), L"rb");
   if (!f) return 1;
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
@@ -163,7 +175,7 @@ int expectPicture(const char* in, double sx, double sy, const char* out) {
   Image* picture = ImageLoadFromMemory(bytes.data(), int32_t(bytes.size()));
   if (!picture) return 1;
   ImageResizeInPlace(&picture, sx, sy, kResizeFactor, kFilterBilinear, kFilterBilinear);
-  FILE* o = std::fopen(out, "wb");
+  FILE* o = _wfopen(out.c_str(), L"wb");
   if (!o) return 1;
   std::fwrite(picture->pixels, 4, size_t(picture->pixelCount), o);
   std::fclose(o);
@@ -174,17 +186,17 @@ int expectPicture(const char* in, double sx, double sy, const char* out) {
 
 // Runs one request of the hook library inside the launcher's process (see font_hook.cpp)
 // and prints its report without the closing "end" line.
-int hookRequest(const char* dll, const std::string& request) {
+int hookRequest(const std::wstring& dll, const std::string& request) {
   const HWND w = waitFor(10000, launcherWindow);
   if (!w) return std::puts("no window"), 1;
-  const std::string folder = std::string(dll).substr(0, std::string(dll).find_last_of("\\/") + 1);
-  const std::string report = folder + "hook-report.txt", requestFile = folder + "hook-request.txt";
-  DeleteFileA(report.c_str());
-  FILE* out = std::fopen(requestFile.c_str(), "wb");
+  const std::wstring folder = dll.substr(0, dll.find_last_of(L"\\/") + 1);
+  const std::wstring report = folder + L"hook-report.txt", requestFile = folder + L"hook-request.txt";
+  DeleteFileW(report.c_str());
+  FILE* out = _wfopen(requestFile.c_str(), L"wb");
   if (!out) return std::puts("no request file"), 1;
   std::fputs(request.c_str(), out);
   std::fclose(out);
-  HMODULE module = LoadLibraryA(dll);
+  HMODULE module = LoadLibraryW(dll.c_str());
   const HOOKPROC proc = module ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(module, "hookProc"))) : nullptr;
   if (!proc) return std::puts("no hook library"), 1;
   const HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, proc, module, GetWindowThreadProcessId(w, nullptr));
@@ -195,7 +207,7 @@ int hookRequest(const char* dll, const std::string& request) {
   for (int waited = 0; waited < 20000; waited += 50) {
     PostMessageA(w, requestMessage, 0, 0);
     Sleep(50);
-    if (FILE* file = std::fopen(report.c_str(), "rb")) {
+    if (FILE* file = _wfopen(report.c_str(), L"rb")) {
       char all[8192];
       all[std::fread(all, 1, sizeof all - 1, file)] = '\0';
       std::fclose(file);
@@ -207,7 +219,7 @@ int hookRequest(const char* dll, const std::string& request) {
     }
   }
   UnhookWindowsHookEx(hook);
-  DeleteFileA(requestFile.c_str());
+  DeleteFileW(requestFile.c_str());
   return std::puts("no hook report"), 1;
 }
 
@@ -248,20 +260,31 @@ int launchTime(const char* dir, int runs) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   setvbuf(stdout, nullptr, _IONBF, 0);
+  int argc = 0;
+  wchar_t** wideArgv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!wideArgv) return 2;
+  std::vector<std::wstring> wideArgs(wideArgv, wideArgv + argc);
+  LocalFree(wideArgv);
+  std::vector<std::string> args;
+  for (const std::wstring& a : wideArgs) args.push_back(utf8(a.c_str()));
+  std::vector<const char*> argvList;
+  for (const std::string& a : args) argvList.push_back(a.c_str());
+  const char* const* argv = argvList.data();
   if (argc < 2) return 2;
   const std::string command = argv[1];
   const int ms = argc > 2 ? std::atoi(argv[2]) : 0;
   if (command == "window") return showWindow(ms);
+  if (command == "acp") return std::printf("%u\n", GetACP()) > 0 ? 0 : 1;
   if (command == "gone") return waitFor(ms, [] { return launcherWindow() ? nullptr : HWND(1); }) ? 0 : 1;
   if (command == "box") return showBox(ms);
   if (command == "nobox") return waitFor(ms, errorBox) ? (std::puts("unexpected box"), 1) : 0;
   if (command == "click" && argc > 2) return click(argv[2]);
-  if (command == "expect" && argc > 5) return expectPicture(argv[2], std::atof(argv[3]), std::atof(argv[4]), argv[5]);
-  if (command == "fonts" && argc > 2) return hookRequest(argv[2], "fonts");
+  if (command == "expect" && argc > 5) return expectPicture(wideArgs[2], std::atof(argv[3]), std::atof(argv[4]), wideArgs[5]);
+  if (command == "fonts" && argc > 2) return hookRequest(wideArgs[2], "fonts");
   if (command == "dpi" && argc > 5)
-    return hookRequest(argv[2], std::string("dpi ") + argv[3] + " " + argv[4] + " " + argv[5]);
+    return hookRequest(wideArgs[2], std::string("dpi ") + argv[3] + " " + argv[4] + " " + argv[5]);
   if (command == "launch-time" && argc > 3) return launchTime(argv[2], std::atoi(argv[3]));
   if (command == "minimize") {
     const HWND w = launcherWindow();

@@ -1,6 +1,7 @@
 # Shared set-up of the Wine runs, sourced by the e2e scripts and scripts/demo.sh.
-#   wine_env PREFIX            exports the variables every run uses
-#   wine_make_prefix PREFIX    a fresh prefix: Japanese fonts, virtual desktop, 96 DPI
+#   wine_env PREFIX [LANG]          exports the variables every run uses; LANG (default
+#                                   ja_JP.UTF-8) sets the prefix's code page: 932, en_US 1252
+#   wine_make_prefix PREFIX [LANG]  a fresh prefix: Japanese fonts, virtual desktop, 96 DPI
 #   wine_set_dpi DPI           LogPixels in the prefix (takes effect at the next wineserver)
 #   wine_start_display         a free Xvfb display (DISPLAY exported, XVFB_PID set)
 #   wine_stop                  ends wineserver and Xvfb started here
@@ -9,7 +10,7 @@ WINESERVER=/usr/lib/wine/wineserver
 
 wine_env() {
   export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-  export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+  export LANG=${2:-ja_JP.UTF-8} LC_ALL=${2:-ja_JP.UTF-8}
 }
 
 wine_reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
@@ -19,7 +20,7 @@ wine_make_prefix() {
   local prefix=$1
   rm -rf "$prefix"
   mkdir -p "$(dirname "$prefix")"
-  wine_env "$prefix"
+  wine_env "$prefix" "${2:-}"
   "$WINE64" wineboot -i >/dev/null 2>&1 || return 1
   "$WINESERVER" -w || true
   # Debian's wine64 does not find its own fonts.

@@ -1,5 +1,7 @@
 // The button action against a recording platform: the order of the checks, the exact
-// texts (Shift-JIS bytes), what is started with which parameters, and the quit flag.
+// texts (Shift-JIS bytes, or UTF-16 where the program directory has characters outside code
+// page 932), what is started with which parameters, and the quit flag. The platform logs
+// paths in UTF-8.
 #include "launcher/button_action.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "launcher/cp932.h"
 #include "launcher/error_box.h"
 
 namespace {
@@ -22,7 +25,7 @@ const char kLibraryBytes[] =
 const char kMissingSuffixBytes[] =
     "\x20\x82\xaa\x91\xb6\x8d\xdd\x82\xb5\x82\xdc\x82\xb9\x82\xf1\x81\x42\x0a\x8d\xc4\x83\x43\x83\x93\x83\x58\x83"
     "\x67\x81\x5b\x83\x8b\x82\xf0\x8d\x73\x82\xc1\x82\xc4\x89\xba\x82\xb3\x82\xa2\x81\x42";
-const char kModule[] = "C:/Games/X/";
+const char16_t kModule[] = u"C:/Games/X/";
 const char kSystem[] = "C:\\WINDOWS\\system32";
 
 struct Fake {
@@ -31,17 +34,18 @@ struct Fake {
   std::string systemDirectory = kSystem;
   std::vector<std::string> events;
   ActionPlatform platform() {
-    return {[this](char* buffer, unsigned capacity) {
-              if (systemDirectory.size() + 1 > capacity) return unsigned(systemDirectory.size() + 1);
-              std::memcpy(buffer, systemDirectory.c_str(), systemDirectory.size() + 1);
-              return unsigned(systemDirectory.size());
+    return {[this] {
+              std::u16string directory;
+              EXPECT_TRUE(utf8ToUtf16(systemDirectory, directory));
+              return directory;
             },
-            [this](const char* path) {
-              events.push_back(std::string("exists? ") + path);
-              return existing.count(path) > 0;
+            [this](const std::u16string& path) {
+              events.push_back("exists? " + utf16ToUtf8(path));
+              return existing.count(utf16ToUtf8(path)) > 0;
             },
-            [this](const char* file, const char* parameters) {
-              events.push_back(std::string("start ") + file + (parameters ? std::string(" [") + parameters + "]" : " null"));
+            [this](const std::u16string& file, const std::u16string* parameters) {
+              events.push_back("start " + utf16ToUtf8(file) +
+                               (parameters ? " [" + utf16ToUtf8(*parameters) + "]" : std::string(" null")));
             },
             [this] { events.push_back("quit"); }};
   }
@@ -49,12 +53,18 @@ struct Fake {
 
 struct ClickRun {
   Fake fake;
-  std::vector<std::string> boxes;
+  std::u16string module = kModule;
+  std::vector<std::string> boxes;  // in code page 932 where it has every character
+  std::vector<std::u16string> wideBoxes;
   ClickRun() {
-    setErrorBoxSink([this](const std::string& text) { boxes.push_back(text); });
+    setWideErrorBoxSink([this](const std::u16string& text) {
+      wideBoxes.push_back(text);
+      std::string bytes;
+      boxes.push_back(utf16ToCp932(text, bytes) ? bytes : "(not code page 932)");
+    });
   }
-  ~ClickRun() { setErrorBoxSink(nullptr); }
-  void click(const LayoutRow& row) { runButtonActionWith(row, kModule, fake.platform()); }
+  ~ClickRun() { setWideErrorBoxSink(nullptr); }
+  void click(const LayoutRow& row) { runButtonActionWith(row, module, fake.platform()); }
   void click(const std::string& command, const std::string& flags) {
     click(LayoutRow{"btn", "Caption", "0", "0", command, flags});
   }
@@ -162,9 +172,9 @@ TEST(ButtonAction, LibraryNameThatDoesNotFitCountsAsMissing) {
 
 TEST(ButtonAction, LibraryPathStopsAtTheFieldsFirstNul) {
   Fake fake;
-  char path[256];
+  std::u16string path;
   ASSERT_TRUE(libraryCheckPath(fake.platform(), std::string("d3d\0junk", 8), path));
-  EXPECT_STREQ(path, "C:\\WINDOWS\\system32\\d3d");
+  EXPECT_EQ(path, u"C:\\WINDOWS\\system32\\d3d");
 }
 
 TEST(ButtonAction, ScanEndingInDotEOrDotExPassesLauncherExe) {
@@ -181,8 +191,45 @@ TEST(ButtonAction, ScanEndingInDotEOrDotExPassesLauncherExe) {
 TEST(ButtonAction, DoubleByteCharactersInThePath) {
   ClickRun run;
   const std::string target = "\x83\x5C\x83\x74\x83\x67/game.exe";  // "ソフト/game.exe"
-  run.fake.existing.insert(target);
+  run.fake.existing.insert(u8"ソフト/game.exe");
   run.click(target + " -x", "0");
   ASSERT_EQ(run.fake.events.size(), 2u);
-  EXPECT_EQ(run.fake.events[1], "start C:/Games/X/" + target + " [-x]");
+  EXPECT_EQ(run.fake.events[1], u8"start C:/Games/X/ソフト/game.exe [-x]");
+}
+
+TEST(ButtonAction, AFolderOutsideCodePage932) {
+  ClickRun run;
+  run.module = u"C:/게임 é 😀/";
+  run.click("game.exe \x83\x5C -w", "1");
+  run.click("nothere.exe", "0");
+  const std::vector<std::string> expected = {u8"exists? game.exe", u8"start C:/게임 é 😀/game.exe [ソ -w]", "quit",
+                                             u8"exists? nothere.exe"};
+  EXPECT_EQ(run.fake.events, expected);
+  ASSERT_EQ(run.wideBoxes.size(), 1u);
+  const std::u16string box = u"C:/게임 é 😀/nothere.exe" + cp932ToUtf16(kMissingSuffixBytes);
+  EXPECT_EQ(run.wideBoxes[0], box);
+}
+
+TEST(ButtonAction, BytesThatAreNoShiftJisNameNoFile) {
+  // Anywhere in the command (target or parameters) they give the missing-target box; the
+  // box shows U+30FB for each bad byte. In the library name they count as a missing library.
+  const struct {
+    LayoutRow row;
+    std::u16string box;
+  } cases[] = {
+      {{"btn", "S", "0", "0", "game\x85\x40.exe", "1"}, u"C:/Games/X/game・@.exe"},
+      {{"btn", "S", "0", "0", "game.exe -\x81", "1"}, u"C:/Games/X/game.exe"},
+      {{"btn", "S", "0", "0", "\xFF", "1"}, u"C:/Games/X/・"},
+      {{"btn", "S", "0", "0", "game.exe", "1", "d3d\x80.dll"}, cp932ToUtf16(kLibraryBytes)},
+  };
+  for (const auto& c : cases) {
+    ClickRun run;
+    run.fake.existing.insert(u8"game・@.exe");  // even a file of that name is never looked for
+    run.fake.existing.insert(u8"C:\\WINDOWS\\system32\\d3d・.dll");
+    run.click(c.row);
+    EXPECT_FALSE(run.started()) << c.row[4];
+    ASSERT_EQ(run.wideBoxes.size(), 1u) << c.row[4];
+    const std::u16string suffix = c.row.size() == 7 ? u"" : cp932ToUtf16(kMissingSuffixBytes);
+    EXPECT_EQ(run.wideBoxes[0], c.box + suffix) << c.row[4];
+  }
 }

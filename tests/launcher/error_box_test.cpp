@@ -49,29 +49,44 @@ TEST(ErrorBoxSink, CapturesTheExactBytes) {
   EXPECT_EQ(seen, std::string("a\0b\x83\x5C", 5));
 }
 
+TEST(ErrorBoxSink, WideTextsAndWhereTheyGo) {
+  // Without a wide sink, a UTF-16 text reaches the byte sink in code page 932, "?" for each
+  // character (a surrogate pair counting as one) that the code page lacks.
+  std::string bytes;
+  setErrorBoxSink([&](const std::string& text) { bytes = text; });
+  ShowErrorBox(u"C:/게임 é😀/表.exe");
+  EXPECT_EQ(bytes, "C:/?" "? ?" "?/\x95\x5C.exe");
+  // With one, every text arrives as UTF-16: bytes through the table, bad bytes as U+30FB.
+  std::u16string seen;
+  setWideErrorBoxSink([&](const std::u16string& text) { seen = text; });
+  ShowErrorBox(std::string("\x95\x5C \x85\x40"));
+  EXPECT_EQ(seen, u"表 ・@");
+  const std::u16string korean = u"게임";  // outside the macro, whose text is code page 932
+  ShowErrorBox(korean);
+  EXPECT_EQ(seen, korean);
+  setWideErrorBoxSink(nullptr);
+  setErrorBoxSink(nullptr);
+}
+
 TEST(ModuleDirectory, CutsAfterLastSeparatorAndTurnsBackslashes) {
-  char path[256] = "C:\\Games\\X\\Launcher.exe";
-  ASSERT_TRUE(moduleDirectoryFromPath(path));
-  EXPECT_STREQ(path, "C:/Games/X/");
-  char mixed[256] = "C:/a\\b/c.exe";
-  ASSERT_TRUE(moduleDirectoryFromPath(mixed));
-  EXPECT_STREQ(mixed, "C:/a/b/");
-}
-
-TEST(ModuleDirectory, DoubleByteCharacterWithBackslashSecondByteIsKept) {
-  // 0x95 0x5C is one character whose second byte is a backslash.
-  char path[256] = "C:\\\x95\x5C\\game.exe";
-  ASSERT_TRUE(moduleDirectoryFromPath(path));
-  EXPECT_STREQ(path, "C:/\x95\x5C/");
-  char tail[256] = "C:\\dir\\\x95\x5C";  // the last "separator" is the character's second byte
-  ASSERT_TRUE(moduleDirectoryFromPath(tail));
-  EXPECT_STREQ(tail, "C:/dir/");
-}
-
-TEST(ModuleDirectory, NoSeparatorKeepsTheName) {
-  char path[256] = "Launcher.exe";
-  EXPECT_FALSE(moduleDirectoryFromPath(path));
-  EXPECT_STREQ(path, "Launcher.exe");
+  const struct {
+    std::u16string path;
+    bool found;
+    std::u16string directory;
+  } cases[] = {
+      {u"C:\\Games\\X\\Launcher.exe", true, u"C:/Games/X/"},
+      {u"C:/a\\b/c.exe", true, u"C:/a/b/"},
+      {u"C:\\表\\game.exe", true, u"C:/表/"},  // 表 is 0x95 0x5C in code page 932
+      {u"C:\\게임 é 😀\\Launcher.exe", true, u"C:/게임 é 😀/"},
+      {u"\\\\?\\C:\\" + std::u16string(300, u'd') + u"\\L.exe", true,
+       u"//?/C:/" + std::u16string(300, u'd') + u"/"},
+      {u"Launcher.exe", false, u"Launcher.exe"},
+  };
+  for (const auto& c : cases) {
+    std::u16string path = c.path;
+    EXPECT_EQ(moduleDirectoryFromPath(path), c.found);
+    EXPECT_EQ(path, c.directory);
+  }
 }
 
 // Whatever a step raises ends in the memory box and the fallback; a step that returns

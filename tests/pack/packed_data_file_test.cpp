@@ -8,6 +8,7 @@
 #include <random>
 
 #include "image/aligned_alloc.h"
+#include "launcher/cp932.h"
 #include "launcher/error_box.h"
 #include "launcher/numbers.h"
 #include "pack/name_key.h"
@@ -108,6 +109,33 @@ TEST_F(PackedData, NoArchiveIsSilentAndUsesPlainFiles) {
   EXPECT_FALSE(packedData.indexLoaded);
   EXPECT_EQ(load("Launcher/Launcher.csv"), "row0");
   EXPECT_TRUE(boxes.empty());
+}
+
+namespace {
+std::vector<std::string> openedNames;
+// As the Windows program does it: the table's Shift-JIS name opened by another form of it
+// (here UTF-8, the Linux file name).
+FILE* openAsUtf8(const char* name) {
+  openedNames.push_back(name);
+  return std::fopen(utf16ToUtf8(cp932ToUtf16(name)).c_str(), "rb");
+}
+}  // namespace
+
+TEST_F(PackedData, EveryOpenGoesThroughTheFileOpener) {
+  const std::string picture = "\x8a\x47.png", csv = "\x8a\x47.csv";  // 絵.png, 絵.csv in Shift-JIS
+  dir.write("Launcher.dat", buildDat({{picture, "packed"}}, true));
+  dir.write(u8"絵.csv", "plain");
+  openedNames.clear();
+  setFileOpener(openAsUtf8);
+  openIndex();
+  EXPECT_EQ(load(picture.c_str()), "packed");
+  EXPECT_EQ(load(csv.c_str()), "plain");
+  EXPECT_TRUE(boxes.empty());
+  const std::vector<std::string> expected = {"Launcher.dat", "Launcher.dat", csv};
+  EXPECT_EQ(openedNames, expected);
+  setFileOpener(nullptr);  // back to std::fopen, which does not know the Shift-JIS name
+  EXPECT_EQ(load(csv.c_str()), "<failed>");
+  EXPECT_EQ(openedNames.size(), 3u);
 }
 
 TEST_F(PackedData, LaterEntryWithTheSameKeyWins) {

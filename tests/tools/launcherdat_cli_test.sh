@@ -39,6 +39,7 @@ expect "a dropped folder's check reports the problem" test $? -eq 1
 "$tool" create default.dat src
 expect "a dropped folder gives create's bytes" cmp -s Launcher.dat default.dat
 expect "a dropped folder is checked" grep -q 'row 1: picture "img/bg.bin": no decoder accepts' drop.txt
+expect "two dropped at once are refused" bash -c "'$tool' src out.dat </dev/null 2>&1 | grep -q 'one folder or one packed file at a time'"
 
 expect "no-magic, no-scramble archive" "$tool" create plain.dat src --no-magic --no-scramble
 expect "plain archive has no magic" test "$(head -c 4 plain.dat)" != "ACV1"

@@ -1,7 +1,5 @@
 #include "tools/common/files.h"
 
-#include "tools/common/text.h"
-
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -9,6 +7,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+
+#include "tools/common/text.h"
 
 namespace fs = std::filesystem;
 

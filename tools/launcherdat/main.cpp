@@ -487,7 +487,9 @@ int runCommand(int argc, char** argv) {
     }
   }
   std::error_code ec;
-  if (argc == 2 && name.compare(0, 1, "-") != 0 && fs::exists(pathFromUtf8(name), ec)) {
+  const bool isPath = name.compare(0, 1, "-") != 0 && fs::exists(pathFromUtf8(name), ec);
+  if (isPath && argc > 2) return fail("drop one folder or one packed file at a time");
+  if (isPath) {
     try {
       return dropped(name);
     } catch (const UsageError& e) {

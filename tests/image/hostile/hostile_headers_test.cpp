@@ -260,19 +260,23 @@ TEST(HostileHeaders, JpegAlphaPlane) {
 
 // ---- BMP and TGA -------------------------------------------------------------------------
 
-Bytes bmp(uint32_t headerBytes, int32_t width, int32_t height, uint16_t bits) {
+// A BMP with its full palette (for 8 bits or fewer) and 64 bytes of pixel data.
+Bytes bmp(uint32_t headerBytes, int32_t width, int32_t height, uint16_t bits, uint32_t compression = 0) {
+  const uint32_t paletteBytes = bits <= 8 ? (headerBytes == 12 ? 3u : 4u) << bits : 0;
   Bytes b = {'B', 'M'};
   putLe32(b, 0);
   putLe32(b, 0);
-  putLe32(b, 14 + headerBytes);
+  putLe32(b, 14 + headerBytes + paletteBytes);
   putLe32(b, headerBytes);
   if (headerBytes == 12) {
     putLe16(b, uint32_t(width)), putLe16(b, uint32_t(height)), putLe16(b, 1), putLe16(b, bits);
   } else {
     putLe32(b, uint32_t(width)), putLe32(b, uint32_t(height)), putLe16(b, 1), putLe16(b, bits);
+    putLe32(b, compression);
     b.resize(14 + headerBytes, 0);
+    if (compression == 3) b[54] = 0xFF, b[59] = 0xFF, b[64] = 0xFF;  // 8-bit masks, V4 and V5 place
   }
-  b.insert(b.end(), 64, 0);
+  b.insert(b.end(), paletteBytes + 64, 0);
   return b;
 }
 
@@ -283,6 +287,9 @@ TEST(HostileHeaders, Bmp) {
       {"1-bit 46000 x 46000", bmp(40, 46000, 46000, 1)},
       {"8-bit 20000 x 20000 with a V5 header", bmp(124, 20000, 20000, 8)},
       {"core header 24-bit 65535 x 32767", bmp(12, 65535, 32767, 24)},
+      {"run-length 8-bit 30000 x 30000", bmp(40, 30000, 30000, 8, 1)},
+      {"run-length 4-bit 46000 x 16", bmp(40, 46000, 16, 4, 2)},
+      {"bit fields 32-bit 30000 x 30000 with a V5 header", bmp(124, 30000, 30000, 32, 3)},
   });
 }
 

@@ -202,6 +202,31 @@ TEST(Imagetool, AWriteThatFailsLeavesNoFile) {
   EXPECT_FALSE(exists(out + ".part"));
 }
 
+// Headers claiming gigabytes from 70 bytes, read as a 32-bit process would be (1.5 GB of
+// address space): refused with the tool's one error line, never an abort.
+TEST(Imagetool, HugeClaimedSizesUnderAnAddressLimitGiveOneErrorLine) {
+  if (std::getenv("IMAGETOOL")) GTEST_SKIP() << "the limit is for a program run directly";
+  auto le32 = [](std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s.push_back(char(uint8_t(v >> (8 * i))));
+  };
+  std::string tlg6("TLG6.0\0raw\x1a\x04\0\0\0", 15), tlg5("TLG5.0\0raw\x1a\x03", 12);
+  le32(tlg6, 40000), le32(tlg6, 40000), le32(tlg6, 64);
+  le32(tlg5, 30000), le32(tlg5, 30000), le32(tlg5, 30000);
+  const std::pair<const char*, std::string> kFiles[] = {{"huge6.tlg", tlg6}, {"huge5.tlg", tlg5}};
+  for (const auto& f : kFiles) {
+    const std::string file = path(f.first);
+    std::ofstream(file, std::ios::binary) << f.second + std::string(70 - f.second.size(), '\0');
+    const std::string command = "sh -c \"ulimit -v 1500000; exec " + imagetoolCommand() + " info " + file + "\" >" +
+                                path("stdout.txt") + " 2>" + path("stderr.txt");
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << f.first;
+    EXPECT_EQ(WEXITSTATUS(raw), 1) << f.first;
+    const std::string err = readText(path("stderr.txt"));
+    EXPECT_EQ(lines(err), 1) << f.first << ": " << err;
+    EXPECT_NE(err.find(f.first), std::string::npos) << err;
+  }
+}
+
 // The library's line reads as UTF-8 text on stderr, and the tool names the rule in English.
 TEST(Imagetool, RefusedResizeSaysWhyInReadableText) {
   const std::string bmp = writeBmp("refused.bmp", 4, 3);
