@@ -10,11 +10,7 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) || defined(__i386__)
-#define BLEND_HAVE_AVX2 1
-#include <immintrin.h>
-#endif
-
+#include "image/ops/blend_avx2.h"
 #include "image/ops/blend_tables.h"
 #include "image/ops/ops.h"
 #include "image/ops/ops_internal.h"
@@ -113,165 +109,7 @@ inline void normalOver4(uint32_t* to, const uint32_t* from, bool full, uint32_t 
 }
 #endif
 
-
 #ifdef BLEND_HAVE_AVX2
-// ---- AVX2: eight pixels in the 32-bit lanes of a register; compiled for AVX2 whatever the
-// build's baseline, and run only when the processor reports it.
-#define BLEND_AVX2 __attribute__((target("avx2")))
-
-BLEND_AVX2 inline __m256i alphaMask8() { return _mm256_set1_epi32(int32_t(0xFF000000u)); }
-
-// Effective source alpha per lane: as * opacity fits the low 16 bits of each lane.
-BLEND_AVX2 inline __m256i sourceAlpha8(__m256i s, bool full, uint32_t opacity) {
-  const __m256i as = _mm256_srli_epi32(s, 24);
-  return full ? as : _mm256_srli_epi32(_mm256_mullo_epi16(as, _mm256_set1_epi32(int32_t(opacity))), 8);
-}
-
-// mix(v, w, a) per lane, all three below 256: the sum stays below 65536, so 16-bit products
-// of the low halves (the high halves are zero) are exact.
-BLEND_AVX2 inline __m256i mix8(__m256i v, __m256i w, __m256i a) {
-  const __m256i sum = _mm256_add_epi32(
-      _mm256_add_epi32(_mm256_mullo_epi16(v, a),
-                       _mm256_mullo_epi16(w, _mm256_sub_epi32(_mm256_set1_epi32(255), a))),
-      _mm256_set1_epi32(1));
-  return _mm256_mulhi_epu16(sum, _mm256_set1_epi32(257));
-}
-
-BLEND_AVX2 inline __m256i channel8(__m256i p, int shift) {
-  return _mm256_and_si256(_mm256_srli_epi32(p, shift), _mm256_set1_epi32(255));
-}
-
-// One byte per lane from a byte table at the lanes' indices (each load takes 4 bytes; the
-// tables are followed by more table data, so none reads past the record).
-BLEND_AVX2 inline __m256i gatherBytes(const uint8_t* table, __m256i index) {
-  return _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 1),
-                          _mm256_set1_epi32(255));
-}
-
-// Mode 1 over opaque destination pixels: mix(s, d, as) in 16-bit lanes, alpha 255.
-BLEND_AVX2 inline __m256i normalOverOpaque8(__m256i s, __m256i d, bool full, uint32_t opacity) {
-  const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi16(255);
-  const __m256i one = _mm256_set1_epi16(1), c257 = _mm256_set1_epi16(257);
-  __m256i halves[2];
-  for (int h = 0; h < 2; ++h) {
-    const __m256i sw = h ? _mm256_unpackhi_epi8(s, zero) : _mm256_unpacklo_epi8(s, zero);
-    const __m256i dw = h ? _mm256_unpackhi_epi8(d, zero) : _mm256_unpacklo_epi8(d, zero);
-    __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sw, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
-    if (!full) a = _mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(int16_t(opacity))), 8);
-    const __m256i sum = _mm256_add_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(sw, a), _mm256_mullo_epi16(dw, _mm256_sub_epi16(c255, a))), one);
-    halves[h] = _mm256_mulhi_epu16(sum, c257);
-  }
-  return _mm256_or_si256(_mm256_packus_epi16(halves[0], halves[1]), alphaMask8());
-}
-
-// Mode 1 over translucent destination pixels, the channels (d * (256 - w) + s * w) >> 8 in
-// 16-bit lanes; ad = 0 and as = 255 take the source. The two table values are computed by
-// the rules the tables were built with, exactly: the result alpha
-// A = as + (ad * (255 - as) + 127) / 255, the division by 255 as (y + 1 + (y >> 8)) >> 8;
-// the weight (512 * as + A) / (2 * A), at most 255 and 0 for A = 0, as a single-precision
-// quotient: numerator and denominator are exact, the quotient is correctly rounded, and a
-// quotient that is no whole number lies at least 1/510 below the next one, so truncation
-// gives the integer quotient.
-BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i as) {
-  const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi32(255);
-  const __m256i ad = _mm256_srli_epi32(d, 24);
-  const __m256i y = _mm256_add_epi32(_mm256_mullo_epi16(ad, _mm256_sub_epi32(c255, as)), _mm256_set1_epi32(127));
-  const __m256i A = _mm256_add_epi32(
-      as, _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(y, _mm256_set1_epi32(1)), _mm256_srli_epi32(y, 8)), 8));
-  const __m256 quotient = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_slli_epi32(as, 9), A)),
-                                        _mm256_cvtepi32_ps(_mm256_add_epi32(A, A)));
-  const __m256i weight = _mm256_andnot_si256(_mm256_cmpeq_epi32(A, zero),
-                                             _mm256_min_epi32(_mm256_cvttps_epi32(quotient), c255));
-  // The weight (byte 0 of each lane) spread over the four 16-bit channel lanes of its pixel.
-  const __m256i spreadLo = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1,
-                                            0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1);
-  const __m256i spreadHi = _mm256_setr_epi8(8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1,
-                                            8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1);
-  const __m256i c256 = _mm256_set1_epi16(256);
-  __m256i halves[2];
-  for (int h = 0; h < 2; ++h) {
-    const __m256i sw = h ? _mm256_unpackhi_epi8(s, zero) : _mm256_unpacklo_epi8(s, zero);
-    const __m256i dw = h ? _mm256_unpackhi_epi8(d, zero) : _mm256_unpacklo_epi8(d, zero);
-    const __m256i ws = _mm256_shuffle_epi8(weight, h ? spreadHi : spreadLo);
-    const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(dw, _mm256_sub_epi16(c256, ws)), _mm256_mullo_epi16(sw, ws));
-    halves[h] = _mm256_srli_epi16(sum, 8);
-  }
-  const __m256i blended = _mm256_or_si256(_mm256_andnot_si256(alphaMask8(), _mm256_packus_epi16(halves[0], halves[1])),
-                                          _mm256_slli_epi32(A, 24));
-  const __m256i take = _mm256_andnot_si256(
-      _mm256_cmpeq_epi32(as, zero), _mm256_or_si256(_mm256_cmpeq_epi32(ad, zero), _mm256_cmpeq_epi32(as, c255)));
-  const __m256i source = _mm256_or_si256(_mm256_andnot_si256(alphaMask8(), s), _mm256_slli_epi32(as, 24));
-  return _mm256_blendv_epi8(blended, source, take);
-}
-
-// Mode 1 over whole groups of eight; returns the count of pixels done.
-BLEND_AVX2 int32_t normalRow8(uint32_t* to, const uint32_t* from, int32_t n, bool full, uint32_t opacity) {
-  int32_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
-    const __m256i opaque = _mm256_cmpeq_epi32(_mm256_and_si256(d, alphaMask8()), alphaMask8());
-    const uint32_t kinds = uint32_t(_mm256_movemask_epi8(opaque));
-    __m256i out;
-    if (kinds == 0xFFFFFFFFu) {
-      out = normalOverOpaque8(s, d, full, opacity);
-    } else {
-      out = normalOverTranslucent8(s, d, sourceAlpha8(s, full, opacity));
-      if (kinds != 0) out = _mm256_blendv_epi8(out, normalOverOpaque8(s, d, full, opacity), opaque);
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), out);
-  }
-  return i;
-}
-
-// Modes 2-21 over whole groups of eight, the rules of SeparableMode lane by lane; returns
-// the count of pixels done.
-BLEND_AVX2 int32_t separableRow8(uint32_t* to, const uint32_t* from, int32_t n, bool full, uint32_t opacity,
-                                 const ops::BlendTables& t, const uint8_t* table) {
-  const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi32(255);
-  int32_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
-    const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
-    const __m256i as = sourceAlpha8(s, full, opacity), ad = _mm256_srli_epi32(d, 24);
-    __m256i dc[3], sc[3], b[3];
-    for (int c = 0; c < 3; ++c) {
-      dc[c] = channel8(d, 8 * c);
-      sc[c] = channel8(s, 8 * c);
-      b[c] = gatherBytes(table, _mm256_or_si256(_mm256_slli_epi32(dc[c], 8), sc[c]));
-    }
-    __m256i over = alphaMask8();  // opaque destination: mix(b, d, as)
-    for (int c = 0; c < 3; ++c) over = _mm256_or_si256(over, _mm256_slli_epi32(mix8(b[c], dc[c], as), 8 * c));
-    const __m256i opaque = _mm256_cmpeq_epi32(ad, c255);
-    if (uint32_t(_mm256_movemask_epi8(opaque)) != 0xFFFFFFFFu) {
-      const __m256i pairIndex = _mm256_or_si256(_mm256_slli_epi32(as, 8), ad);
-      const __m256i o = gatherBytes(t.destWeight, pairIndex), shared = gatherBytes(t.coverage, pairIndex);
-      const __m256i A = _mm256_add_epi32(as, o);
-      const __m256i reciprocal = _mm256_i32gather_epi32(t.reciprocal, A, 4);
-      const __m256i sourceOnly = _mm256_sub_epi32(as, shared);
-      __m256i general = _mm256_slli_epi32(A, 24), under = alphaMask8();
-      for (int c = 0; c < 3; ++c) {
-        const __m256i sum = _mm256_add_epi32(
-            _mm256_add_epi32(_mm256_mullo_epi16(sc[c], sourceOnly), _mm256_mullo_epi16(b[c], shared)),
-            _mm256_add_epi32(_mm256_mullo_epi16(dc[c], o), _mm256_set1_epi32(1)));
-        general = _mm256_or_si256(general, _mm256_slli_epi32(_mm256_srli_epi32(_mm256_mullo_epi32(sum, reciprocal), 16), 8 * c));
-        under = _mm256_or_si256(under, _mm256_slli_epi32(mix8(b[c], sc[c], ad), 8 * c));
-      }
-      const __m256i source = _mm256_or_si256(_mm256_andnot_si256(alphaMask8(), s), _mm256_slli_epi32(as, 24));
-      // The order of SeparableMode::translucentPixel: as = 0 keeps, then ad = 0 takes the
-      // source, then as = 255 the mix, the general rule for the rest.
-      __m256i result = general;
-      result = _mm256_blendv_epi8(result, under, _mm256_cmpeq_epi32(as, c255));
-      result = _mm256_blendv_epi8(result, source, _mm256_cmpeq_epi32(ad, zero));
-      result = _mm256_blendv_epi8(result, d, _mm256_cmpeq_epi32(as, zero));
-      over = _mm256_blendv_epi8(result, over, opaque);
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), over);
-  }
-  return i;
-}
-
 bool avx2Blocked = false;
 
 bool useAvx2() {
@@ -295,9 +133,9 @@ int blendPixels(Image* dst, const Image* src, int32_t x, int32_t y, uint32_t opa
 #ifdef BLEND_HAVE_AVX2
     if (fourAtATime && useAvx2()) {
       if constexpr (Mode::kNormal)
-        i = normalRow8(to, from, n, full, opacity);
+        i = ops::blendNormalRowAvx2(to, from, n, full, opacity);
       else
-        i = separableRow8(to, from, n, full, opacity, mode.t, mode.table);
+        i = ops::blendSeparableRowAvx2(to, from, n, full, opacity, mode.t, mode.table);
     }
 #endif
 #ifdef __SSE2__
