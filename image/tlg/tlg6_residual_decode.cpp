@@ -151,6 +151,15 @@ struct BitBuffer {
   }
 };
 
+// The adaptive state as one word, a * 4 + n (the index of K[a][n]), which keeps a register
+// free per lane. Same rule as updateState.
+static_assert(sizeof(kTlgGolombBitLength) == 4096, "the k table is one run of 1024 x 4 bytes");
+inline __attribute__((always_inline)) bool updatePackedState(uint32_t t, uint32_t& state) {
+  const uint32_t sum = state + ((t >> 1) << 2);
+  state = (state & 3) ? sum - 1 : ((sum >> 3) << 2) | 3;
+  return state < 4096;
+}
+
 // One channel's decoder state.
 struct Lane {
   BitBuffer in;
@@ -188,13 +197,13 @@ inline __attribute__((always_inline)) bool nextRun(Lane& lane, uint32_t count) {
 // One value code. kChecked: compare the position with the coded bits after the value (runs
 // that can't reach the end skip it: a code takes at most 56 bits).
 template <bool kChecked>
-inline __attribute__((always_inline)) bool nextValue(Lane& lane, uint32_t& a, int& n,
+inline __attribute__((always_inline)) bool nextValue(Lane& lane, uint32_t& state,
                                                      uint8_t* out) {
   BitBuffer& in = lane.in;
   // Reloaded for every value: a normal code takes at most 32 + 1 + 8 bits, and the reload
   // costs less than a branch on the bits left, which no predictor learns.
   in.refill();
-  const uint32_t k = kTlgGolombBitLength[a][n];
+  const uint32_t k = reinterpret_cast<const uint8_t*>(kTlgGolombBitLength.data())[state];
   uint32_t t;
   // The window reaches from the position to the end of its byte + 3: at least 25 bits.
   if (__builtin_expect((in.buf & 0x1FFFFFF) == 0, 0) &&
@@ -212,23 +221,23 @@ inline __attribute__((always_inline)) bool nextValue(Lane& lane, uint32_t& a, in
     in.consume(q + 1 + k);
   }
   if (kChecked && in.pos > lane.bitCount) return false;
-  if (!updateState(t, a, n)) return false;
+  if (!updatePackedState(t, state)) return false;
   *out = residualByte(t);
   return true;
 }
 
 // The values of lane.done .. end - 1 of a non-zero run.
-inline __attribute__((always_inline)) bool runValues(Lane& lane, uint32_t& a, int& n,
+inline __attribute__((always_inline)) bool runValues(Lane& lane, uint32_t& state,
                                                      uint32_t end) {
   uint8_t* out = lane.out + std::size_t(lane.done) * 4;
   uint8_t* const stop = lane.out + std::size_t(end) * 4;
   const uint64_t worst = uint64_t(end - lane.done) * 56;
   if (lane.in.pos + worst <= lane.bitCount) {
     for (; out != stop; out += 4)
-      if (!nextValue<false>(lane, a, n, out)) return false;
+      if (!nextValue<false>(lane, state, out)) return false;
   } else {
     for (; out != stop; out += 4)
-      if (!nextValue<true>(lane, a, n, out)) return false;
+      if (!nextValue<true>(lane, state, out)) return false;
   }
   lane.done = end;
   return true;
@@ -236,20 +245,20 @@ inline __attribute__((always_inline)) bool runValues(Lane& lane, uint32_t& a, in
 
 // The rest of one channel: runs read one after another, zero runs skipped (the words are
 // cleared).
-inline __attribute__((always_inline)) bool finishLane(Lane& lane, uint32_t& a, int& n,
+inline __attribute__((always_inline)) bool finishLane(Lane& lane, uint32_t& state,
                                                       uint32_t count) {
-  if (lane.done < lane.runEnd && !runValues(lane, a, n, lane.runEnd)) return false;
+  if (lane.done < lane.runEnd && !runValues(lane, state, lane.runEnd)) return false;
   while (lane.done < count) {
     if (!nextRun(lane, count)) return false;
     if (lane.done >= count) break;
-    if (!runValues(lane, a, n, lane.runEnd)) return false;
+    if (!runValues(lane, state, lane.runEnd)) return false;
   }
   return true;
 }
 
 // One value of a lane, reading the next run first when one has ended; `active` drops when
 // the lane has all its values.
-inline __attribute__((always_inline)) bool stepLane(Lane& lane, uint32_t& a, int& n,
+inline __attribute__((always_inline)) bool stepLane(Lane& lane, uint32_t& state,
                                                     uint32_t count, bool& active) {
   if (lane.done == lane.runEnd) {
     if (lane.done < count && !nextRun(lane, count)) return false;
@@ -258,7 +267,7 @@ inline __attribute__((always_inline)) bool stepLane(Lane& lane, uint32_t& a, int
       return true;
     }
   }
-  if (!nextValue<true>(lane, a, n, lane.out + std::size_t(lane.done) * 4)) return false;
+  if (!nextValue<true>(lane, state, lane.out + std::size_t(lane.done) * 4)) return false;
   ++lane.done;
   return true;
 }
@@ -266,20 +275,18 @@ inline __attribute__((always_inline)) bool stepLane(Lane& lane, uint32_t& a, int
 // Two channels value by value in turn: their dependency chains (bit position, magnitude sum
 // and k) are independent, so the processor overlaps them. The state lives in local copies.
 inline __attribute__((always_inline)) bool decodePair(Lane first, Lane second, uint32_t count) {
-  uint32_t a0 = 0, a1 = 0;
-  int n0 = 3, n1 = 3;
+  uint32_t s0 = 3, s1 = 3;
   bool active0 = true, active1 = true;
   while (active0 && active1) {
-    if (!stepLane(first, a0, n0, count, active0)) return false;
-    if (!stepLane(second, a1, n1, count, active1)) return false;
+    if (!stepLane(first, s0, count, active0)) return false;
+    if (!stepLane(second, s1, count, active1)) return false;
   }
-  return finishLane(first, a0, n0, count) && finishLane(second, a1, n1, count);
+  return finishLane(first, s0, count) && finishLane(second, s1, count);
 }
 
 inline __attribute__((always_inline)) bool decodeSingle(Lane lane, uint32_t count) {
-  uint32_t a = 0;
-  int n = 3;
-  return finishLane(lane, a, n, count);
+  uint32_t state = 3;
+  return finishLane(lane, state, count);
 }
 
 inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32_t count,
