@@ -2,6 +2,7 @@
 // alpha plane of the JPEG writer.
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "image/aligned_alloc.h"
@@ -171,8 +172,13 @@ int PngEncode(Image* image, int32_t bitDepth, int32_t level, int32_t interlace, 
   LayerTexts texts;
   if (hasLayerValues(image)) {
     layerNameExtension(image, "png");
-    texts = LayerTexts{image->name, formatHex(image->left), formatHex(image->top),
-                       formatDecimal(image->mode)};
+    try {
+      texts = LayerTexts{image->name, formatHex(image->left), formatHex(image->top),
+                         formatDecimal(image->mode)};
+    } catch (const std::bad_alloc&) {
+      ImageMessage(kImageMessageOut, "PNG: メモリを確保出来ませんでした\n");
+      return 0;
+    }
     setText(&job.texts[0], "Name", texts.name);
     setText(&job.texts[1], "Left", texts.left);
     setText(&job.texts[2], "Top", texts.top);
