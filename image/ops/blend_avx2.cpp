@@ -65,9 +65,9 @@ BLEND_AVX2 inline __m256i normalOverOpaque8(__m256i s, __m256i d, bool full, uin
 // both factors within 16 signed bits. ad = 0 and as = 255 take the source. The two table
 // values are computed by the rules the tables were built with, exactly: the result alpha
 // A = as + (ad * (255 - as) + 127) / 255, the division by 255 as (y + 1 + (y >> 8)) >> 8;
-// the weight (512 * as + A) / (2 * A), at most 255 and 0 for A = 0, as N * (1 / D) in single
-// precision: the reciprocal estimate (relative error below 2^-11) and one Newton step put the
-// quotient within 2^-20 of N / D (below 255), and a quotient that is no whole number lies at
+// the weight (512 * as + A) / (2 * A), at most 255 and 0 for A = 0, in single precision: the
+// reciprocal estimate of A (relative error below 2^-11) and one Newton step put the quotient
+// within 2^-12 of the exact one (below 257), and a quotient that is no whole number lies at
 // least 1/510 below the next one; so adding 1/1024 and truncating gives the integer quotient.
 // (The test of every alpha pair checks all 65536 cases against the tables.)
 BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i as, bool full) {
@@ -77,12 +77,13 @@ BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i a
   // for every such y.
   const __m256i y1 = _mm256_add_epi32(_mm256_mullo_epi16(ad, _mm256_sub_epi32(c255, as)), _mm256_set1_epi32(128));
   const __m256i A = _mm256_add_epi32(as, _mm256_mulhi_epu16(y1, _mm256_set1_epi32(257)));
-  // D at least 1: A = 0 (as = ad = 0) then gives N = 0 and weight 0.
-  const __m256 N = _mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_slli_epi32(as, 9), A));
-  const __m256 D = _mm256_cvtepi32_ps(_mm256_max_epi32(_mm256_add_epi32(A, A), _mm256_set1_epi32(1)));
+  // The quotient is 256 * as / A + 1/2; A taken as at least 1: A = 0 (as = ad = 0) then gives
+  // 1/2, weight 0.
+  const __m256 D = _mm256_cvtepi32_ps(_mm256_max_epi32(A, _mm256_set1_epi32(1)));
   __m256 r = _mm256_rcp_ps(D);
   r = _mm256_mul_ps(r, _mm256_sub_ps(_mm256_set1_ps(2.0f), _mm256_mul_ps(D, r)));
-  const __m256 quotient = _mm256_add_ps(_mm256_mul_ps(N, r), _mm256_set1_ps(1.0f / 1024));
+  const __m256 quotient = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_slli_epi32(as, 8)), r),
+                                        _mm256_set1_ps(0.5f + 1.0f / 1024));
   const __m256i weight = _mm256_min_epi32(_mm256_cvttps_epi32(quotient), c255);
   // 128 * weight (bytes 0-1 of each lane) spread over the four 16-bit channel lanes of its pixel.
   const __m256i spreadLo = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5,
