@@ -60,6 +60,12 @@ BLEND_AVX2 inline __m256i normalOverOpaque8(__m256i s, __m256i d, bool full, uin
   return _mm256_or_si256(_mm256_packus_epi16(halves[0], halves[1]), alphaMask8());
 }
 
+// d + floor((s - d) * w / 256) in 16-bit lanes, given s, d below 256 and 128 * w (w below 256).
+BLEND_AVX2 inline __m256i lerp16(__m256i s, __m256i d, __m256i w128) {
+  const __m256i diff = _mm256_sub_epi16(s, d);
+  return _mm256_add_epi16(d, _mm256_mulhi_epi16(_mm256_add_epi16(diff, diff), w128));
+}
+
 // Mode 1 over translucent destination pixels, the channels (d * (256 - w) + s * w) >> 8, which
 // is d + floor((s - d) * w / 256): in 16-bit lanes the high half of (2 * (s - d)) * (128 * w),
 // both factors within 16 signed bits. ad = 0 and as = 255 take the source. The two table
@@ -85,22 +91,16 @@ BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i a
   const __m256 quotient = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_slli_epi32(as, 8)), r),
                                         _mm256_set1_ps(0.5f + 1.0f / 1024));
   const __m256i weight = _mm256_min_epi32(_mm256_cvttps_epi32(quotient), c255);
-  // 128 * weight (bytes 0-1 of each lane) spread over the four 16-bit channel lanes of its pixel.
-  const __m256i spreadLo = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5,
-                                            0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5);
-  const __m256i spreadHi = _mm256_setr_epi8(8, 9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13,
-                                            8, 9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13);
-  const __m256i weight128 = _mm256_slli_epi32(weight, 7);
-  __m256i halves[2];
-  for (int h = 0; h < 2; ++h) {
-    const __m256i sw = h ? _mm256_unpackhi_epi8(s, zero) : _mm256_unpacklo_epi8(s, zero);
-    const __m256i dw = h ? _mm256_unpackhi_epi8(d, zero) : _mm256_unpacklo_epi8(d, zero);
-    const __m256i ws = _mm256_shuffle_epi8(weight128, h ? spreadHi : spreadLo);
-    const __m256i diff = _mm256_sub_epi16(sw, dw);
-    halves[h] = _mm256_add_epi16(dw, _mm256_mulhi_epi16(_mm256_add_epi16(diff, diff), ws));
-  }
-  const __m256i blended = _mm256_or_si256(_mm256_andnot_si256(alphaMask8(), _mm256_packus_epi16(halves[0], halves[1])),
-                                          _mm256_slli_epi32(A, 24));
+  // Blue and red, green and alpha, in the 16-bit lanes of two vectors; 128 * weight (bytes
+  // 0-1 of each lane) in both halves of its pixel's lane.
+  const __m256i spread = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13,
+                                          0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13);
+  const __m256i ws = _mm256_shuffle_epi8(_mm256_slli_epi32(weight, 7), spread);
+  const __m256i low = _mm256_set1_epi32(0x00FF00FF);
+  const __m256i br = lerp16(_mm256_and_si256(s, low), _mm256_and_si256(d, low), ws);
+  const __m256i ga = _mm256_blend_epi16(lerp16(_mm256_srli_epi16(s, 8), _mm256_srli_epi16(d, 8), ws),
+                                        _mm256_slli_epi32(A, 16), 0xAA);
+  const __m256i blended = _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
   const __m256i take = _mm256_andnot_si256(
       _mm256_cmpeq_epi32(as, zero), _mm256_or_si256(_mm256_cmpeq_epi32(ad, zero), _mm256_cmpeq_epi32(as, c255)));
   // At full opacity as is the source's own alpha.
