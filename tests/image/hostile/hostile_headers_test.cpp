@@ -178,6 +178,8 @@ TEST(HostileHeaders, Png) {
       {"interlaced palette 40000 x 40000", png(40000, 40000, 8, 3, 1)},
       {"8-bit RGB 30000 x 30000 without image data", png(30000, 30000, 8, 2, 0, 0)},
       {"1-bit grey 2^31 - 1 x 1 with 64 KB of zeros", png(0x7FFFFFFFu, 1, 1, 0, 0, 4096)},
+      // A bit depth of 0 must not count as rows of no bytes (a fuzzing finding).
+      {"0-bit grey 553648130 x 2", png(553648130, 2, 0, 0, 0)},
   });
   // The grey plane of the JPEG alpha segment; libpng itself takes up to a million pixels a side.
   const Bytes plane = png(1000000, 1000, 8, 0, 0);
