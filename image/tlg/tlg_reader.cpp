@@ -1,7 +1,7 @@
 // The TLG container, the tags chunk and the reader entry.
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <new>
 #include <new>
 
 #include "image/aligned_alloc.h"
@@ -148,20 +148,19 @@ struct RecordDeleter {
   void operator()(Image* image) const { ImageDestroy(&image); }
 };
 
-std::once_flag routinesOnce;
-TlgRoutines activeRoutines;
-
 }  // namespace
 
 const TlgCallbacks& TlgImageCallbacks() { return kImageCallbacks; }
 
-void TlgInitRoutines() {
-  std::call_once(routinesOnce, [] { activeRoutines = TlgSelectRoutines(TlgProbeCpu()); });
-}
+void TlgInitRoutines() { TlgActiveRoutines(); }
 
+// A function-local static rather than std::call_once: the static's guard is thread-safe on
+// every toolchain we build with, while the win32-thread-model C++ library has only the
+// single-threaded call_once, which throws when a second thread arrives during the set-up
+// (imagetool's batch workers are Win32 threads there).
 const TlgRoutines& TlgActiveRoutines() {
-  TlgInitRoutines();
-  return activeRoutines;
+  static const TlgRoutines routines = TlgSelectRoutines(TlgProbeCpu());
+  return routines;
 }
 
 namespace {
