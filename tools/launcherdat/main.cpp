@@ -391,6 +391,16 @@ int check(const Args& a) {
 
 // ---- drop ---------------------------------------------------------------------------
 
+// The check of a drop: its report, and a word when there is nothing to report.
+int checkAndSay(const std::string& dat) {
+  printText(stdout, "Checking %s\n", dat.c_str());
+  Args checking;
+  checking.words = {dat};
+  const int status = check(checking);
+  if (status == 0) printText(stdout, "No problems found.\n");
+  return status;
+}
+
 // What Explorer runs for something dropped onto the program: its path as the only argument.
 // A folder is packed into Launcher.dat beside it and the result checked; a file is checked.
 int dropped(const std::string& given) {
@@ -405,21 +415,10 @@ int dropped(const std::string& given) {
     packing.words = {dat, utf8FromPath(folder)};
     packing.options = {{"--verbose", ""}};
     if (const int status = create(packing)) return status;
-    printText(stdout, "\nChecking %s\n", dat.c_str());
-    Args checking;
-    checking.words = {dat};
-    const int status = check(checking);
-    if (status == 0) printText(stdout, "No problems found.\n");
-    return status;
+    printText(stdout, "\n");
+    return checkAndSay(dat);
   }
-  if (fs::is_regular_file(target, ec)) {
-    printText(stdout, "Checking %s\n", given.c_str());
-    Args checking;
-    checking.words = {given};
-    const int status = check(checking);
-    if (status == 0) printText(stdout, "No problems found.\n");
-    return status;
-  }
+  if (fs::is_regular_file(target, ec)) return checkAndSay(given);
   return fail(given + ": neither a folder nor a file");
 }
 
