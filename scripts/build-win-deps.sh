@@ -45,15 +45,27 @@ flock 9
 
 latest_dsc() { ls "$src"/"$1"_*.dsc 2>/dev/null | sort -V | tail -n 1; }
 
+# fetch_one PACKAGE: its source package, the newest version the archive serves. An index can
+# name a version whose files the mirror doesn't have yet (or any more): then the next older.
+fetch_one() {
+  local version
+  [ -n "$(latest_dsc "$1")" ] && return
+  for version in $(apt-cache showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -Vru); do
+    (cd "$src" && apt-get source -qq --download-only -o APT::Sandbox::User=root \
+        "$1=$version" >>"$src/fetch.log" 2>&1) && return
+    rm -f "$src/$1"_*  # what a failed fetch left
+    echo "build-win-deps: $1 $version could not be fetched; trying an older version" >&2
+  done
+  cat "$src/fetch.log" >&2
+  echo "build-win-deps: apt-get source $1 failed (deb-src entries: run scripts/setup.sh)" >&2
+  exit 1
+}
+
 fetch_sources() {
-  [ -n "$(latest_dsc libpng1.6)" ] && [ -n "$(latest_dsc libjpeg-turbo)" ] && return
   mkdir -p "$src"
-  (cd "$src" && apt-get source -qq --download-only -o APT::Sandbox::User=root \
-      libpng1.6 libjpeg-turbo >"$src/fetch.log" 2>&1) || {
-    cat "$src/fetch.log" >&2
-    echo "build-win-deps: apt-get source failed (deb-src entries: run scripts/setup.sh)" >&2
-    exit 1
-  }
+  : >"$src/fetch.log"
+  fetch_one libpng1.6
+  fetch_one libjpeg-turbo
 }
 
 # unpack DSC: prints the folder of the patched source tree (unpacked once per version).
