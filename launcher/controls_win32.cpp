@@ -1,7 +1,9 @@
 // Push buttons and picture panels (Win32 side); their geometry comes from control_rows.
 #include "launcher/controls_win32.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "launcher/app_state.h"
 #include "launcher/button_action_win32.h"
@@ -187,6 +189,52 @@ bool addPanelFromRow(const LayoutRow& row) {
   return true;
 }
 
+namespace {
+
+// A panel's picture drawn again into its new bitmap; white below where it leaves a part.
+void redrawPanelPicture(ImagePanel& slot) {
+  try {
+    if (drawPanelPicture(slot)) return;
+  } catch (const std::bad_alloc&) {
+  }
+  fillPanelWhite(slot.bits, scaleX(slot.logicalWidth), scaleY(slot.logicalHeight));
+  try {
+    drawPanelPicture(slot);
+  } catch (const std::bad_alloc&) {  // the panel stays white
+  }
+}
+
+// The panels to draw again, shared among the processors: each thread takes the next panel
+// until none is left. A job touches its own panel's bits alone (the bitmaps are made before).
+struct PanelJobs {
+  ImagePanel* panels[kPanelSlots];
+  LONG count = 0;
+  volatile LONG next = 0;
+};
+
+DWORD WINAPI runPanelJobs(void* argument) {
+  PanelJobs& jobs = *static_cast<PanelJobs*>(argument);
+  for (LONG i; (i = InterlockedIncrement(&jobs.next) - 1) < jobs.count;) redrawPanelPicture(*jobs.panels[i]);
+  return 0;
+}
+
+void runPanelJobsInParallel(PanelJobs& jobs) {
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  const int helpers = int(std::min<LONG>(LONG(std::min<DWORD>(system.dwNumberOfProcessors, 8)), jobs.count)) - 1;
+  HANDLE threads[8];
+  int started = 0;
+  for (; started < helpers; ++started) {  // a thread that can't be had leaves its share to the others
+    threads[started] = CreateThread(nullptr, 0, runPanelJobs, &jobs, 0, nullptr);
+    if (!threads[started]) break;
+  }
+  runPanelJobs(&jobs);
+  if (started > 0) WaitForMultipleObjects(DWORD(started), threads, TRUE, INFINITE);
+  for (int i = 0; i < started; ++i) CloseHandle(threads[i]);
+}
+
+}  // namespace
+
 void relayoutControls() {
   // The caller repaints the whole window afterwards: no copying or painting per move.
   const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW;
@@ -196,6 +244,7 @@ void relayoutControls() {
     SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
     SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
   }
+  PanelJobs jobs;
   for (ImagePanel& slot : panelTable) {
     if (!slot.window) continue;
     const DeviceRect r = scaledRect(slot.logicalX, slot.logicalY, slot.logicalWidth, slot.logicalHeight);
@@ -204,9 +253,9 @@ void relayoutControls() {
     HDC windowDC = GetDC(slot.window);
     makePanelBitmap(slot, windowDC, false);
     ReleaseDC(slot.window, windowDC);
-    if (!drawPanelPicture(slot)) {  // the picture leaves part of the bitmap: white below it
-      fillPanelWhite(slot.bits, scaleX(slot.logicalWidth), scaleY(slot.logicalHeight));
-      drawPanelPicture(slot);
-    }
+    if (slot.bits) jobs.panels[jobs.count++] = &slot;
   }
+  // Resizing the pictures (and the first writes into the new bitmaps' memory) is most of a
+  // DPI change's time; the panels are independent, so the processors share them.
+  runPanelJobsInParallel(jobs);
 }
