@@ -218,7 +218,7 @@ DWORD WINAPI runPanelJobs(void* argument) {
   return 0;
 }
 
-void runPanelJobsInParallel(PanelJobs& jobs) {
+void runPanelJobsInParallel(PanelJobs& jobs, const std::function<void()>& alongside) {
   SYSTEM_INFO system;
   GetSystemInfo(&system);
   const int helpers = int(std::min<LONG>(LONG(std::min<DWORD>(system.dwNumberOfProcessors, 8)), jobs.count)) - 1;
@@ -228,6 +228,7 @@ void runPanelJobsInParallel(PanelJobs& jobs) {
     threads[started] = CreateThread(nullptr, 0, runPanelJobs, &jobs, 0, nullptr);
     if (!threads[started]) break;
   }
+  alongside();
   runPanelJobs(&jobs);
   if (started > 0) WaitForMultipleObjects(DWORD(started), threads, TRUE, INFINITE);
   for (int i = 0; i < started; ++i) CloseHandle(threads[i]);
@@ -235,7 +236,7 @@ void runPanelJobsInParallel(PanelJobs& jobs) {
 
 }  // namespace
 
-void relayoutControls() {
+void relayoutControls(const std::function<void()>& alongside) {
   // The caller repaints the whole window afterwards: no copying or painting per move.
   const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW;
   for (ButtonControl& slot : buttonTable) {
@@ -257,5 +258,5 @@ void relayoutControls() {
   }
   // Resizing the pictures (and the first writes into the new bitmaps' memory) is most of a
   // DPI change's time; the panels are independent, so the processors share them.
-  runPanelJobsInParallel(jobs);
+  runPanelJobsInParallel(jobs, alongside);
 }

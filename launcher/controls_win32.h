@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 
 #include <boost/unordered_map.hpp>
 
@@ -63,5 +64,6 @@ void computeDpiScale();
 void takeMonitorDpi(HMONITOR monitor);
 
 // Every button and panel placed, sized and drawn again at the current scale, with uiFont:
-// what a fresh start at that scale would give.
-void relayoutControls();
+// what a fresh start at that scale would give. alongside runs on this thread while other
+// processors draw the pictures; it must not paint the panels.
+void relayoutControls(const std::function<void()>& alongside);

@@ -29,9 +29,25 @@ bool correctedOuterSize(WindowSize& outer) {
   return true;
 }
 
+// The window to the suggested place (or where it is) with the client size of the table at the
+// current scale. The system moves no minimised window between monitors.
+void moveForNewScale(const RECT* suggested) {
+  if (IsIconic(mainWindow)) return;
+  RECT now = {0, 0, 0, 0};
+  GetWindowRect(mainWindow, &now);
+  const int x = suggested ? suggested->left : now.left, y = suggested ? suggested->top : now.top;
+  RECT client = {0, 0, 0, 0};
+  GetClientRect(mainWindow, &client);
+  WindowSize outer = outerForClient({now.right - now.left, now.bottom - now.top}, {client.right, client.bottom},
+                                    {clientWidth, clientHeight});
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;  // all repainted afterwards
+  SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
+  if (correctedOuterSize(outer)) SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
+}
+
 // A new DPI for the window (wParam of WM_DPICHANGED), and the place the system suggests for it:
 // everything laid out again as a fresh start at that DPI, the window moved to the suggested
-// position with the client size of the table at the new scale.
+// position with the client size of the table at the new scale (while the pictures are drawn).
 void followDpiChange(WPARAM dpiWord, const RECT* suggested) {
   const DpiPair dpi = dpiFromMessageWord(dpiWord);
   if (!setDpiScale(dpi.x, dpi.y)) return;
@@ -40,20 +56,8 @@ void followDpiChange(WPARAM dpiWord, const RECT* suggested) {
   if (previousFont) {  // before the font exists, start-up makes it at the new scale itself
     if (const HFONT font = createUiFont()) uiFont = font;
   }
-  relayoutControls();
+  relayoutControls([suggested] { moveForNewScale(suggested); });
   if (previousFont && previousFont != uiFont) DeleteObject(previousFont);
-  if (!IsIconic(mainWindow)) {  // the system moves no minimised window between monitors
-    RECT now = {0, 0, 0, 0};
-    GetWindowRect(mainWindow, &now);
-    const int x = suggested ? suggested->left : now.left, y = suggested ? suggested->top : now.top;
-    RECT client = {0, 0, 0, 0};
-    GetClientRect(mainWindow, &client);
-    WindowSize outer = outerForClient({now.right - now.left, now.bottom - now.top}, {client.right, client.bottom},
-                                      {clientWidth, clientHeight});
-    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;  // all repainted below
-    SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
-    if (correctedOuterSize(outer)) SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
-  }
   RedrawWindow(mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
