@@ -134,185 +134,194 @@ inline uint64_t load64(const uint8_t* p) {
   return v;
 }
 
-// buf holds the bits from pos on (bit 0 = pos); `avail` of them are valid (>= 57 after refill).
-struct BitBuffer {
-  const uint8_t* bits;
-  uint64_t buf;
+// ---- Register form: the bits ahead live in a 64-bit register that is refilled only when
+// fewer bits are left than the next code can take, and the adaptive step is one load from
+// kTlgGolombNextK. The four phases of n are unrolled, so a run goes on at the phase where the
+// last one stopped without a branch on it.
+
+// Codes whose zero bits reach past these bits take the exact (slow) path.
+constexpr uint32_t kFastZeros = 24;
+constexpr uint32_t kValueBits = kFastZeros + 1 + 8;   // the longest fast value code
+constexpr uint32_t kGammaBits = 2 * kFastZeros + 1;   // the longest fast run length
+constexpr uint64_t kFastMask = (uint64_t(1) << (kFastZeros + 1)) - 1;
+
+// Byte of a code value's low 9 bits: residualByte over the table.
+struct ByteTable {
+  uint8_t b[512];
+};
+constexpr ByteTable buildByteTable() {
+  ByteTable t{};
+  for (uint32_t v = 0; v < 512; ++v) t.b[v] = (v & 1) ? uint8_t((v >> 1) + 1) : uint8_t(~(v >> 1));
+  return t;
+}
+constexpr ByteTable kByteOf = buildByteTable();
+
+struct SlowCode {
+  uint32_t pos;    // position after the code
+  uint32_t value;  // t, or the run length
+  bool ok;
+};
+
+// One value code at pos, escape form included (pos <= bitCount, so the reads stay in the
+// 16 readable bytes past the coded ones).
+__attribute__((noinline)) SlowCode slowValue(const uint8_t* bits, uint32_t pos, uint32_t k) {
+  const uint64_t buf = load64(bits + (pos >> 3)) >> (pos & 7);
+  const uint32_t mask = (uint32_t(1) << k) - 1;
+  if ((buf & (0xFFFFFFFFull >> (pos & 7))) == 0) {
+    const uint32_t byte = pos >> 3;
+    const uint32_t q = bits[byte + 4];
+    pos = (byte + 5) * 8;
+    const uint32_t rest = uint32_t(load64(bits + (pos >> 3)));
+    return {pos + k, (q << k) + (rest & mask), true};
+  }
+  const uint32_t q = uint32_t(__builtin_ctzll(buf));
+  return {pos + q + 1 + k, (q << k) + (uint32_t(buf >> (q + 1)) & mask), true};
+}
+
+// One run length at pos; not ok for 32 or more zeros.
+__attribute__((noinline)) SlowCode slowGamma(const uint8_t* bits, uint32_t pos) {
+  uint64_t buf = load64(bits + (pos >> 3)) >> (pos & 7);
+  if (uint32_t(buf) == 0) return {pos, 0, false};
+  const uint32_t m = uint32_t(__builtin_ctzll(buf));
+  pos += m + 1;
+  buf = load64(bits + (pos >> 3)) >> (pos & 7);
+  const uint64_t length = (uint64_t(1) << m) | (uint32_t(buf) & ((uint64_t(1) << m) - 1));
+  return {pos + m, uint32_t(length), true};
+}
+
+// One channel into byte 0 of every 4 bytes of out (the words are cleared beforehand, so zero
+// runs are skipped).
+inline __attribute__((always_inline)) bool decodeLane(uint8_t* out, uint32_t count,
+                                                      const uint8_t* bits, uint32_t bitCount) {
+  const uint8_t* const nextK = kTlgGolombNextK.data();
+  uint8_t* const last = out + std::size_t(count) * 4;
+  uint64_t buf = load64(bits);
+  uint32_t avail = 64, end = 64;  // valid bits in buf; position just past them
+  const bool zeroFirst = !(buf & 1);
+  buf >>= 1;
+  avail -= 1;
+  uint32_t a2 = 0;  // 2a
+  uint32_t k = kTlgGolombBitLength[0][3];
+  uint8_t* stop = out;
   uint32_t pos;
-  uint32_t avail;
-  inline __attribute__((always_inline)) void refill() {
-    buf = load64(bits + (pos >> 3)) >> (pos & 7);
-    avail = 64 - (pos & 7);
+
+#define TLG_REFILL(need)                                \
+  if (avail < (need)) {                                 \
+    pos = end - avail;                                  \
+    if (pos > bitCount) return false;                   \
+    buf = load64(bits + (pos >> 3)) >> (pos & 7);       \
+    avail = 64 - (pos & 7);                             \
+    end = pos + avail;                                  \
   }
-  inline __attribute__((always_inline)) void consume(uint32_t n) {
-    buf >>= n;
-    avail -= n;
-    pos += n;
+
+// The next run length into `length`.
+#define TLG_GAMMA(length)                                        \
+  TLG_REFILL(kGammaBits)                                         \
+  if (__builtin_expect((buf & kFastMask) != 0, 1)) {             \
+    const uint32_t m = uint32_t(__builtin_ctzll(buf));           \
+    const uint64_t rest = buf >> (m + 1);                        \
+    length = uint32_t(rest & ((uint64_t(1) << m) - 1)) | (uint32_t(1) << m); \
+    buf = rest >> m;                                             \
+    avail -= 2 * m + 1;                                          \
+  } else {                                                       \
+    pos = end - avail;                                           \
+    if (pos > bitCount) return false;                            \
+    const SlowCode c = slowGamma(bits, pos);                     \
+    if (!c.ok) return false;                                     \
+    length = c.value;                                            \
+    pos = c.pos;                                                 \
+    avail = 0;                                                   \
+    end = pos;                                                   \
   }
-};
 
-// The adaptive state as one word, a * 4 + n (the index of K[a][n]), which keeps a register
-// free per lane. Same rule as updateState.
-static_assert(sizeof(kTlgGolombBitLength) == 4096, "the k table is one run of 1024 x 4 bytes");
-inline __attribute__((always_inline)) bool updatePackedState(uint32_t t, uint32_t& state) {
-  const uint32_t sum = state + ((t >> 1) << 2);
-  state = (state & 3) ? sum - 1 : ((sum >> 3) << 2) | 3;
-  return state < 4096;
-}
-
-// One channel's decoder state.
-struct Lane {
-  BitBuffer in;
-  uint32_t bitCount;
-  uint8_t* out;      // byte c of the first word
-  uint32_t done;     // values produced
-  uint32_t runEnd;   // end of the current non-zero run
-  bool nextZero;     // kind of the next run
-};
-
-// Reads run lengths until a non-zero run starts (zero runs need no stores: the words are
-// cleared beforehand). False for an invalid stream.
-inline __attribute__((always_inline)) bool nextRun(Lane& lane, uint32_t count) {
-  while (lane.done < count) {
-    BitBuffer& in = lane.in;
-    in.refill();
-    if (uint32_t(in.buf) == 0) return false;  // 32 or more gamma zeros
-    const uint32_t m = uint32_t(__builtin_ctzll(in.buf));
-    in.consume(m + 1);
-    if (in.avail < m) in.refill();
-    const uint64_t length = (uint64_t(1) << m) | (uint32_t(in.buf) & ((uint32_t(1) << m) - 1));
-    in.consume(m);
-    if (in.pos > lane.bitCount || length > count - lane.done) return false;
-    const bool zero = lane.nextZero;
-    lane.nextZero = !zero;
-    if (!zero) {
-      lane.runEnd = lane.done + uint32_t(length);
-      return true;
-    }
-    lane.done += uint32_t(length);
+// One value at phase n, then on to label `next` (or `done` at the end of the run).
+#define TLG_VALUE(n, next, runEnd)                                         \
+  {                                                                        \
+    TLG_REFILL(kValueBits)                                                 \
+    uint32_t t;                                                            \
+    if (__builtin_expect((buf & kFastMask) != 0, 1)) {                     \
+      const uint32_t q = uint32_t(__builtin_ctzll(buf));                   \
+      const uint64_t rest = buf >> (q + 1);                                \
+      t = (q << k) + (uint32_t(rest) & ((uint32_t(1) << k) - 1));          \
+      buf = rest >> k;                                                     \
+      avail -= q + 1 + k;                                                  \
+    } else {                                                               \
+      pos = end - avail;                                                   \
+      if (pos > bitCount) return false;                                    \
+      const SlowCode c = slowValue(bits, pos, k);                          \
+      t = c.value;                                                         \
+      pos = c.pos;                                                         \
+      avail = 0;                                                           \
+      end = pos;                                                           \
+    }                                                                      \
+    const uint32_t index = a2 + t;                                         \
+    if (index >= kTlgNextKLimit[n]) return false;                          \
+    k = nextK[kTlgNextKOffset[n] + index];                                 \
+    a2 = (n) ? index & ~1u : (index >> 1) & ~1u;                           \
+    *out = kByteOf.b[t & 0x1FF];                                           \
+    out += 4;                                                              \
+    if (out == stop) goto runEnd;                                          \
+    goto next;                                                             \
   }
-  return true;
-}
 
-// One value code. kChecked: compare the position with the coded bits after the value (runs
-// that can't reach the end skip it: a code takes at most 56 bits).
-template <bool kChecked>
-inline __attribute__((always_inline)) bool nextValue(Lane& lane, uint32_t& state,
-                                                     uint8_t* out) {
-  BitBuffer& in = lane.in;
-  // Reloaded for every value: a normal code takes at most 32 + 1 + 8 bits, and the reload
-  // costs less than a branch on the bits left, which no predictor learns.
-  in.refill();
-  const uint32_t k = reinterpret_cast<const uint8_t*>(kTlgGolombBitLength.data())[state];
-  uint32_t t;
-  // The window reaches from the position to the end of its byte + 3: at least 25 bits.
-  if (__builtin_expect((in.buf & 0x1FFFFFF) == 0, 0) &&
-      (in.buf & (0xFFFFFFFFull >> (in.pos & 7))) == 0) {
-    // Escape: q is the byte after the four that start at the current byte.
-    const uint32_t byte = in.pos >> 3;
-    const uint32_t q = in.bits[byte + 4];
-    in.pos = (byte + 5) * 8;
-    in.refill();
-    t = (q << k) + (uint32_t(in.buf) & ((uint32_t(1) << k) - 1));
-    in.consume(k);
-  } else {
-    const uint32_t q = uint32_t(__builtin_ctzll(in.buf));
-    t = (q << k) + (uint32_t(in.buf >> (q + 1)) & ((uint32_t(1) << k) - 1));
-    in.consume(q + 1 + k);
+// A non-zero run that starts at phase n: its length, then its values.
+#define TLG_RUN(n, value)                                                  \
+  {                                                                        \
+    if (out == last) goto finished;                                        \
+    uint32_t length;                                                       \
+    TLG_GAMMA(length)                                                      \
+    if (length > uint32_t(last - out) / 4) return false;                   \
+    stop = out + std::size_t(length) * 4;                                  \
+    goto value;                                                            \
   }
-  if (kChecked && in.pos > lane.bitCount) return false;
-  if (!updatePackedState(t, state)) return false;
-  *out = residualByte(t);
-  return true;
-}
 
-// The values of lane.done .. end - 1 of a non-zero run.
-inline __attribute__((always_inline)) bool runValues(Lane& lane, uint32_t& state,
-                                                     uint32_t end) {
-  uint8_t* out = lane.out + std::size_t(lane.done) * 4;
-  uint8_t* const stop = lane.out + std::size_t(end) * 4;
-  const uint64_t worst = uint64_t(end - lane.done) * 56;
-  if (lane.in.pos + worst <= lane.bitCount) {
-    for (; out != stop; out += 4)
-      if (!nextValue<false>(lane, state, out)) return false;
-  } else {
-    for (; out != stop; out += 4)
-      if (!nextValue<true>(lane, state, out)) return false;
+// A zero run before the non-zero run at phase n.
+#define TLG_ZEROS(n, run)                                                  \
+  {                                                                        \
+    if (out == last) goto finished;                                        \
+    uint32_t length;                                                       \
+    TLG_GAMMA(length)                                                      \
+    if (length > uint32_t(last - out) / 4) return false;                   \
+    out += std::size_t(length) * 4;                                        \
+    goto run;                                                              \
   }
-  lane.done = end;
-  return true;
-}
 
-// The rest of one channel: runs read one after another, zero runs skipped (the words are
-// cleared).
-inline __attribute__((always_inline)) bool finishLane(Lane& lane, uint32_t& state,
-                                                      uint32_t count) {
-  if (lane.done < lane.runEnd && !runValues(lane, state, lane.runEnd)) return false;
-  while (lane.done < count) {
-    if (!nextRun(lane, count)) return false;
-    if (lane.done >= count) break;
-    if (!runValues(lane, state, lane.runEnd)) return false;
-  }
-  return true;
-}
-
-// One value of a lane, reading the next run first when one has ended; `active` drops when
-// the lane has all its values.
-inline __attribute__((always_inline)) bool stepLane(Lane& lane, uint32_t& state,
-                                                    uint32_t count, bool& active) {
-  if (lane.done == lane.runEnd) {
-    if (lane.done < count && !nextRun(lane, count)) return false;
-    if (lane.done >= count) {
-      active = false;
-      return true;
-    }
-  }
-  if (!nextValue<true>(lane, state, lane.out + std::size_t(lane.done) * 4)) return false;
-  ++lane.done;
-  return true;
-}
-
-// Two channels value by value in turn: their dependency chains (bit position, magnitude sum
-// and k) are independent, so the processor overlaps them. The state lives in local copies.
-inline __attribute__((always_inline)) bool decodePair(Lane first, Lane second, uint32_t count) {
-  uint32_t s0 = 3, s1 = 3;
-  bool active0 = true, active1 = true;
-  while (active0 && active1) {
-    if (!stepLane(first, s0, count, active0)) return false;
-    if (!stepLane(second, s1, count, active1)) return false;
-  }
-  return finishLane(first, s0, count) && finishLane(second, s1, count);
-}
-
-inline __attribute__((always_inline)) bool decodeSingle(Lane lane, uint32_t count) {
-  uint32_t state = 3;
-  return finishLane(lane, state, count);
+  if (zeroFirst) goto zeros3;
+  goto run3;
+zeros3: TLG_ZEROS(3, run3)
+zeros2: TLG_ZEROS(2, run2)
+zeros1: TLG_ZEROS(1, run1)
+zeros0: TLG_ZEROS(0, run0)
+run3: TLG_RUN(3, value3)
+run2: TLG_RUN(2, value2)
+run1: TLG_RUN(1, value1)
+run0: TLG_RUN(0, value0)
+value3: TLG_VALUE(3, value2, zeros2)
+value2: TLG_VALUE(2, value1, zeros1)
+value1: TLG_VALUE(1, value0, zeros0)
+value0: TLG_VALUE(0, value3, zeros3)
+finished:
+#undef TLG_REFILL
+#undef TLG_GAMMA
+#undef TLG_VALUE
+#undef TLG_RUN
+#undef TLG_ZEROS
+  return end - avail <= bitCount;
 }
 
 inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32_t count,
-                                                             int channels,
-                                                             const uint8_t* const* bits,
-                                                             const uint32_t* bitCounts) {
+                                                         int channels,
+                                                         const uint8_t* const* bits,
+                                                         const uint32_t* bitCounts) {
   std::memset(words, 0, std::size_t(count) * 4);
   if (count == 0) return true;
-  Lane lanes[4];
-  int used = 0;
   for (int c = 0; c < channels; ++c) {
     if (!bits[c]) continue;  // a skipped channel stays zero
     if (bitCounts[c] == 0) return false;
-    Lane& lane = lanes[used++];
-    lane.in = BitBuffer{bits[c], 0, 0, 0};
-    lane.in.refill();
-    lane.nextZero = !(lane.in.buf & 1);
-    lane.in.consume(1);
-    lane.bitCount = bitCounts[c];
-    lane.out = reinterpret_cast<uint8_t*>(words) + c;
-    lane.done = lane.runEnd = 0;
+    if (!decodeLane(reinterpret_cast<uint8_t*>(words) + c, count, bits[c], bitCounts[c]))
+      return false;
   }
-  int c = 0;
-  for (; c + 2 <= used; c += 2)
-    if (!decodePair(lanes[c], lanes[c + 1], count)) return false;
-  return c == used || decodeSingle(lanes[c], count);
+  return true;
 }
 
 }  // namespace

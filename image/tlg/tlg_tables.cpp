@@ -42,9 +42,19 @@ constexpr std::array<uint8_t, 4096> buildBitScan() {
   return table;
 }
 
+constexpr std::array<uint8_t, 10240> buildNextK() {
+  const std::array<std::array<uint8_t, 4>, 1024> golomb = buildGolomb();
+  std::array<uint8_t, 10240> table{};
+  for (uint32_t x = 0; x < 4096; ++x) table[x] = golomb[x >> 2][3];
+  for (uint32_t n = 1; n < 4; ++n)
+    for (uint32_t x = 0; x < 2048; ++x) table[4096 + (n - 1) * 2048 + x] = golomb[x >> 1][n - 1];
+  return table;
+}
+
 }  // namespace
 
 const std::array<std::array<uint8_t, 4>, 1024> kTlgGolombBitLength = buildGolomb();
 const std::array<uint8_t, 4096> kTlgBitScan = buildBitScan();
+const std::array<uint8_t, 10240> kTlgGolombNextK = buildNextK();
 
 }  // namespace limg

@@ -173,6 +173,32 @@ TEST(TlgResidual, ExtremeBytesAndStateAcrossRuns) {
   }
 }
 
+// The combined step table against the adaptive rule itself: for every state and code value t,
+// the entry at 2a + t is the k of the updated state, and an index past the part's limit is
+// exactly a sum that leaves the k table.
+TEST(TlgResidual, NextKTableFollowsTheAdaptiveRule) {
+  for (uint32_t n = 0; n < 4; ++n) {
+    for (uint32_t a = 0; a < 1024; ++a) {
+      for (uint32_t t = 0; t < 2200; ++t) {
+        uint32_t na = a + (t >> 1), nn = n;
+        if (nn == 0) {
+          nn = 3;
+          na >>= 1;
+        } else {
+          --nn;
+        }
+        const uint32_t index = 2 * a + t;
+        ASSERT_EQ(index < kTlgNextKLimit[n], na < 1024) << "n " << n << " a " << a << " t " << t;
+        if (na < 1024) {
+          ASSERT_EQ(kTlgGolombNextK[kTlgNextKOffset[n] + index], kTlgGolombBitLength[na][nn])
+              << "n " << n << " a " << a << " t " << t;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(kTlgNextKOffset[3] + kTlgNextKLimit[3], kTlgGolombNextK.size());
+}
+
 // q zeros that reach byte s + 4 switch to the escape form: exactly at the boundary, or
 // part-way. One fewer zero keeps the normal form with its 1 bit as the last bit of s + 3.
 TEST(TlgResidual, EscapeFormAtFourByteBoundary) {
@@ -180,7 +206,8 @@ TEST(TlgResidual, EscapeFormAtFourByteBoundary) {
     SCOPED_TRACE(f.name);
     for (int lead = 0; lead < 8; ++lead) {
       // A zero run of 2^lead values (2*lead + 1 gamma bits after the start bit) places the value.
-      for (uint32_t t : {0u, 20u, 29u, 30u, 31u, 32u, 60u, 254u}) {
+      // 24 to 28 zeros: normal codes past the fast forms' 24-zero reach (lead 0 has room 29).
+      for (uint32_t t : {0u, 20u, 24u, 25u, 26u, 27u, 28u, 29u, 30u, 31u, 32u, 60u, 254u}) {
         std::vector<int8_t> values(size_t(1) << lead, 0);
         const int8_t e = (t & 1) ? int8_t((t >> 1) + 1) : int8_t(-int(t >> 1) - 1);
         values.push_back(e);
@@ -228,6 +255,19 @@ TEST(TlgResidual, InvalidStreamsAreRefused) {
     for (int i = 0; i < 40; ++i) zeros.putBit(0);
     zeros.putBit(1);
     EXPECT_FALSE(decodeChannel(f, zeros, 1000).ok);
+    // Run lengths of 25 to 30 gamma zeros (past the fast forms' reach) claiming more values
+    // than wanted; a non-zero run of 2^25 after a short one.
+    for (uint32_t m = 25; m < 31; ++m) {
+      BitWriter huge;
+      huge.putBit(0);
+      huge.putGamma((1u << m) | 5u);
+      EXPECT_FALSE(decodeChannel(f, huge, 1000).ok) << m;
+    }
+    BitWriter lateHuge;
+    lateHuge.putBit(0);
+    lateHuge.putGamma(3);
+    lateHuge.putGamma(1u << 25);
+    EXPECT_FALSE(decodeChannel(f, lateHuge, 64).ok);
     // Escapes with q = 255 drive the magnitude sum past the k table: t = 255 (k 0) gives
     // a = 127, then k = K[127][2] = 5 and t = 255 << 5.
     ASSERT_EQ(kTlgGolombBitLength[127][2], 5);
