@@ -189,124 +189,178 @@ __attribute__((noinline)) SlowCode slowGamma(const uint8_t* bits, uint32_t pos) 
   return {pos + m, uint32_t(length), true};
 }
 
-// One channel into byte 0 of every 4 bytes of out (the words are cleared beforehand, so zero
-// runs are skipped).
-inline __attribute__((always_inline)) bool decodeLane(uint8_t* out, uint32_t count,
-                                                      const uint8_t* bits, uint32_t bitCount) {
-  const uint8_t* const nextK = kTlgGolombNextK.data();
-  uint8_t* const last = out + std::size_t(count) * 4;
-  uint64_t buf = load64(bits);
-  uint32_t avail = 64, end = 64;  // valid bits in buf; position just past them
-  const bool zeroFirst = !(buf & 1);
-  buf >>= 1;
-  avail -= 1;
-  uint32_t a2 = 0;  // 2a
-  uint32_t k = kTlgGolombBitLength[0][3];
-  uint8_t* stop = out;
-  uint32_t pos;
+#define TLG_INLINE inline __attribute__((always_inline))
 
-#define TLG_REFILL(need)                                \
-  if (avail < (need)) {                                 \
-    pos = end - avail;                                  \
-    if (pos > bitCount) return false;                   \
-    buf = load64(bits + (pos >> 3)) >> (pos & 7);       \
-    avail = 64 - (pos & 7);                             \
-    end = pos + avail;                                  \
+// One channel's reader and output. Values go to byte 0 of every 4 bytes of out; the words are
+// cleared beforehand, so zero runs are skipped.
+struct Lane {
+  uint64_t buf;    // the bits ahead
+  uint32_t avail;  // valid bits in buf (at most 63 between codes)
+  uint32_t next;   // byte offset just past them
+  uint32_t a2;     // 2a
+  uint32_t k;      // k of the next value
+  uint8_t* out;
+  uint8_t* stop;   // end of the current non-zero run
+  uint8_t* last;   // end of the channel
+  const uint8_t* bits;
+  uint32_t bitCount;
+  uint32_t limit;  // the largest `next` whose loads stay in the readable bytes
+
+  uint32_t pos() const { return next * 8 - avail; }
+  // The bits from pos on (after a slow code): whole bytes only, so `next` stays a byte offset.
+  TLG_INLINE void seek(uint32_t pos) {
+    buf = load64(bits + (pos >> 3)) >> (pos & 7);
+    avail = 56 - (pos & 7);
+    next = (pos >> 3) + 7;
   }
+};
 
-// The next run length into `length`.
-#define TLG_GAMMA(length)                                        \
-  TLG_REFILL(kGammaBits)                                         \
-  if (__builtin_expect((buf & kFastMask) != 0, 1)) {             \
-    const uint32_t m = uint32_t(__builtin_ctzll(buf));           \
-    const uint64_t rest = buf >> (m + 1);                        \
-    length = uint32_t(rest & ((uint64_t(1) << m) - 1)) | (uint32_t(1) << m); \
-    buf = rest >> m;                                             \
-    avail -= 2 * m + 1;                                          \
-  } else {                                                       \
-    pos = end - avail;                                           \
-    if (pos > bitCount) return false;                            \
-    const SlowCode c = slowGamma(bits, pos);                     \
-    if (!c.ok) return false;                                     \
-    length = c.value;                                            \
-    pos = c.pos;                                                 \
-    avail = 0;                                                   \
-    end = pos;                                                   \
+// Tops the register up to 56-63 bits without a branch: the whole bytes that fit go in from
+// `next`. The load's address is known a code ahead, so it stays off the dependency chain.
+// False once the reader is past the coded bits (it would read past the readable bytes); a
+// position there fails the stream anyway.
+TLG_INLINE bool refill(Lane& l, uint32_t) {
+  if (l.next > l.limit) return false;
+  l.buf |= load64(l.bits + l.next) << l.avail;
+  l.next += (63 - l.avail) >> 3;
+  l.avail |= 56;
+  return true;
+}
+
+// The next run length; 0 for an invalid stream.
+TLG_INLINE uint32_t gamma(Lane& l) {
+  if (!refill(l, kGammaBits)) return 0;
+  if (__builtin_expect((l.buf & kFastMask) != 0, 1)) {
+    const uint32_t m = uint32_t(__builtin_ctzll(l.buf));
+    const uint64_t rest = l.buf >> (m + 1);
+    l.buf = rest >> m;
+    l.avail -= 2 * m + 1;
+    return uint32_t(rest & ((uint64_t(1) << m) - 1)) | (uint32_t(1) << m);
   }
+  const uint32_t pos = l.pos();
+  if (pos > l.bitCount) return 0;
+  const SlowCode c = slowGamma(l.bits, pos);
+  if (!c.ok || c.pos > l.bitCount) return 0;
+  l.seek(c.pos);
+  return c.value;
+}
 
-// One value at phase n, then on to label `next` (or `done` at the end of the run).
-#define TLG_VALUE(n, next, runEnd)                                         \
-  {                                                                        \
-    TLG_REFILL(kValueBits)                                                 \
-    uint32_t t;                                                            \
-    if (__builtin_expect((buf & kFastMask) != 0, 1)) {                     \
-      const uint32_t q = uint32_t(__builtin_ctzll(buf));                   \
-      const uint64_t rest = buf >> (q + 1);                                \
-      t = (q << k) + (uint32_t(rest) & ((uint32_t(1) << k) - 1));          \
-      buf = rest >> k;                                                     \
-      avail -= q + 1 + k;                                                  \
-    } else {                                                               \
-      pos = end - avail;                                                   \
-      if (pos > bitCount) return false;                                    \
-      const SlowCode c = slowValue(bits, pos, k);                          \
-      t = c.value;                                                         \
-      pos = c.pos;                                                         \
-      avail = 0;                                                           \
-      end = pos;                                                           \
-    }                                                                      \
-    const uint32_t index = a2 + t;                                         \
-    if (index >= kTlgNextKLimit[n]) return false;                          \
-    k = nextK[kTlgNextKOffset[n] + index];                                 \
-    a2 = (n) ? index & ~1u : (index >> 1) & ~1u;                           \
-    *out = kByteOf.b[t & 0x1FF];                                           \
-    out += 4;                                                              \
-    if (out == stop) goto runEnd;                                          \
-    goto next;                                                             \
+// One value at phase n.
+template <int n>
+TLG_INLINE bool value(Lane& l) {
+  if (!refill(l, kValueBits)) return false;
+  uint32_t t;
+  if (__builtin_expect((l.buf & kFastMask) != 0, 1)) {
+    const uint32_t q = uint32_t(__builtin_ctzll(l.buf));
+    const uint64_t rest = l.buf >> (q + 1);
+    t = (q << l.k) + (uint32_t(rest) & ((uint32_t(1) << l.k) - 1));
+    l.buf = rest >> l.k;
+    l.avail -= q + 1 + l.k;
+  } else {
+    const uint32_t pos = l.pos();
+    if (pos > l.bitCount) return false;
+    const SlowCode c = slowValue(l.bits, pos, l.k);
+    if (c.pos > l.bitCount) return false;
+    t = c.value;
+    l.seek(c.pos);
   }
+  const uint32_t index = l.a2 + t;
+  if (index >= kTlgNextKLimit[n]) return false;
+  l.k = kTlgGolombNextK[kTlgNextKOffset[n] + index];
+  l.a2 = n ? index & ~1u : (index >> 1) & ~1u;
+  *l.out = kByteOf.b[t & 0x1FF];
+  l.out += 4;
+  return true;
+}
 
-// A non-zero run that starts at phase n: its length, then its values.
-#define TLG_RUN(n, value)                                                  \
-  {                                                                        \
-    if (out == last) goto finished;                                        \
-    uint32_t length;                                                       \
-    TLG_GAMMA(length)                                                      \
-    if (length > uint32_t(last - out) / 4) return false;                   \
-    stop = out + std::size_t(length) * 4;                                  \
-    goto value;                                                            \
+// A run's length into the lane: zeros skipped, or the end of a non-zero run set.
+enum RunResult { kRunBad, kRunOk, kRunFinished };
+template <bool kZero>
+TLG_INLINE RunResult run(Lane& l) {
+  if (l.out == l.last) return kRunFinished;
+  const uint32_t length = gamma(l);
+  if (length == 0 || length > uint32_t(l.last - l.out) / 4) return kRunBad;
+  if (kZero)
+    l.out += std::size_t(length) * 4;
+  else
+    l.stop = l.out + std::size_t(length) * 4;
+  return kRunOk;
+}
+
+// After a non-zero run: the zero run and the next non-zero run.
+TLG_INLINE RunResult nextRuns(Lane& l) {
+  const RunResult zero = run<true>(l);
+  return zero == kRunOk ? run<false>(l) : zero;
+}
+
+// The rest of one channel, the next value at phase `phase`. The four phases are unrolled, so
+// a run goes on where the last one stopped without a branch on the phase.
+TLG_INLINE bool finishLane(Lane l, int phase) {
+#define TLG_STEP(n, next)                          \
+  step##n : if (l.out == l.stop) {                 \
+    const RunResult r = nextRuns(l);               \
+    if (r != kRunOk) return r == kRunFinished &&   \
+                            l.pos() <= l.bitCount; \
+  }                                                \
+  if (!value<n>(l)) return false;                  \
+  goto step##next;
+  switch (phase) {
+    case 3: goto step3;
+    case 2: goto step2;
+    case 1: goto step1;
+    default: goto step0;
   }
+  TLG_STEP(3, 2)
+  TLG_STEP(2, 1)
+  TLG_STEP(1, 0)
+  TLG_STEP(0, 3)
+#undef TLG_STEP
+}
 
-// A zero run before the non-zero run at phase n.
-#define TLG_ZEROS(n, run)                                                  \
-  {                                                                        \
-    if (out == last) goto finished;                                        \
-    uint32_t length;                                                       \
-    TLG_GAMMA(length)                                                      \
-    if (length > uint32_t(last - out) / 4) return false;                   \
-    out += std::size_t(length) * 4;                                        \
-    goto run;                                                              \
+// Two channels value by value in turn. Each lockstep round takes one value from each lane, so
+// their phases stay equal and one unrolled loop serves both; their dependency chains are
+// independent, so the processor overlaps them. When one lane ends the other finishes alone.
+TLG_INLINE bool decodePair(Lane a, Lane b) {
+#define TLG_PAIR(n, next)                                                   \
+  if (a.out == a.stop) {                                                    \
+    const RunResult r = nextRuns(a);                                        \
+    if (r != kRunOk) return r == kRunFinished && a.pos() <= a.bitCount && \
+                            finishLane(b, n);                               \
+  }                                                                         \
+  if (!value<n>(a)) return false;                                           \
+  if (b.out == b.stop) {                                                    \
+    const RunResult r = nextRuns(b);                                        \
+    if (r != kRunOk) return r == kRunFinished && b.pos() <= b.bitCount && \
+                            finishLane(a, next);                            \
+  }                                                                         \
+  if (!value<n>(b)) return false;
+  for (;;) {
+    TLG_PAIR(3, 2)
+    TLG_PAIR(2, 1)
+    TLG_PAIR(1, 0)
+    TLG_PAIR(0, 3)
   }
+#undef TLG_PAIR
+}
 
-  if (zeroFirst) goto zeros3;
-  goto run3;
-zeros3: TLG_ZEROS(3, run3)
-zeros2: TLG_ZEROS(2, run2)
-zeros1: TLG_ZEROS(1, run1)
-zeros0: TLG_ZEROS(0, run0)
-run3: TLG_RUN(3, value3)
-run2: TLG_RUN(2, value2)
-run1: TLG_RUN(1, value1)
-run0: TLG_RUN(0, value0)
-value3: TLG_VALUE(3, value2, zeros2)
-value2: TLG_VALUE(2, value1, zeros1)
-value1: TLG_VALUE(1, value0, zeros0)
-value0: TLG_VALUE(0, value3, zeros3)
-finished:
-#undef TLG_REFILL
-#undef TLG_GAMMA
-#undef TLG_VALUE
-#undef TLG_RUN
-#undef TLG_ZEROS
-  return end - avail <= bitCount;
+// A lane after its start bit and its first run (or two, when the first is a zero run); false
+// for an invalid stream. A lane that ends there has out == stop == last.
+TLG_INLINE bool startLane(Lane& l, uint8_t* out, uint32_t count, const uint8_t* bits,
+                          uint32_t bitCount) {
+  l.bits = bits;
+  l.bitCount = bitCount;
+  l.limit = (bitCount + 7) / 8 + 8;
+  l.seek(0);
+  const bool zeroFirst = !(l.buf & 1);
+  l.buf >>= 1;
+  l.avail -= 1;
+  l.a2 = 0;
+  l.k = kTlgGolombBitLength[0][3];
+  l.out = l.stop = out;
+  l.last = out + std::size_t(count) * 4;
+  const RunResult r = zeroFirst ? nextRuns(l) : run<false>(l);
+  if (r == kRunFinished) l.stop = l.out;
+  return r != kRunBad;
 }
 
 inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32_t count,
@@ -315,13 +369,19 @@ inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32
                                                          const uint32_t* bitCounts) {
   std::memset(words, 0, std::size_t(count) * 4);
   if (count == 0) return true;
+  Lane lanes[4];
+  int used = 0;
   for (int c = 0; c < channels; ++c) {
     if (!bits[c]) continue;  // a skipped channel stays zero
     if (bitCounts[c] == 0) return false;
-    if (!decodeLane(reinterpret_cast<uint8_t*>(words) + c, count, bits[c], bitCounts[c]))
+    if (!startLane(lanes[used++], reinterpret_cast<uint8_t*>(words) + c, count, bits[c],
+                   bitCounts[c]))
       return false;
   }
-  return true;
+  int c = 0;
+  for (; c + 2 <= used; c += 2)
+    if (!decodePair(lanes[c], lanes[c + 1])) return false;
+  return c == used || finishLane(lanes[c], 3);
 }
 
 }  // namespace
