@@ -65,14 +65,45 @@ TLG_SSE2 inline void composeSse2(uint32_t* row, const uint32_t* above, const uin
 // ---- TLG6: the residuals of a block are transformed 4 at a time; the prediction runs pixel
 // by pixel in the low word of a register.
 
-TLG_SSE2 inline __m128i transformSse2(__m128i v, const Tlg6Transform& t) {
-  for (int s = 0; s < t.count; ++s) {
-    const int dst = t.steps[s].dst, src = t.steps[s].src;
-    const __m128i moved = dst > src ? _mm_sll_epi32(v, _mm_cvtsi32_si128(8 * (dst - src)))
-                                    : _mm_srl_epi32(v, _mm_cvtsi32_si128(8 * (src - dst)));
-    v = _mm_add_epi8(v, _mm_and_si128(moved, _mm_set1_epi32(0xFF << (8 * dst))));
+// The transforms as four fixed steps each, so a block needs no branch on its transform's step
+// count: step s adds (v << left | v >> right) & mask, a shift of 64 giving 0, and steps past
+// the count have mask 0.
+struct alignas(16) TransformStepSse2 {
+  uint32_t mask[4];
+  uint64_t left[2];
+  uint64_t right[2];
+};
+struct TransformTableSse2 {
+  TransformStepSse2 steps[16][4];
+};
+constexpr TransformTableSse2 buildTransformTable() {
+  TransformTableSse2 table{};
+  for (int t = 0; t < 16; ++t)
+    for (int s = 0; s < 4; ++s) {
+      TransformStepSse2& step = table.steps[t][s];
+      step.left[0] = step.right[0] = 64;
+      if (s >= kTlg6Transforms[t].count) continue;
+      const int dst = kTlg6Transforms[t].steps[s].dst, src = kTlg6Transforms[t].steps[s].src;
+      if (dst > src)
+        step.left[0] = uint64_t(8 * (dst - src));
+      else
+        step.right[0] = uint64_t(8 * (src - dst));
+      for (uint32_t& m : step.mask) m = 0xFFu << (8 * dst);
+    }
+  return table;
+}
+constexpr TransformTableSse2 kTransformsSse2 = buildTransformTable();
+
+TLG_SSE2 inline void transformSse2(__m128i& v0, __m128i& v1, const TransformStepSse2* steps) {
+  for (int s = 0; s < 4; ++s) {
+    const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(steps[s].mask));
+    const __m128i left = _mm_load_si128(reinterpret_cast<const __m128i*>(steps[s].left));
+    const __m128i right = _mm_load_si128(reinterpret_cast<const __m128i*>(steps[s].right));
+    const __m128i m0 = _mm_or_si128(_mm_sll_epi32(v0, left), _mm_srl_epi32(v0, right));
+    const __m128i m1 = _mm_or_si128(_mm_sll_epi32(v1, left), _mm_srl_epi32(v1, right));
+    v0 = _mm_add_epi8(v0, _mm_and_si128(m0, mask));
+    v1 = _mm_add_epi8(v1, _mm_and_si128(m1, mask));
   }
-  return v;
 }
 
 TLG_SSE2 inline __m128i medSse2(__m128i a, __m128i b, __m128i c) {
@@ -130,9 +161,7 @@ TLG_SSE2 uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_
       r0 = t;
     }
     const uint32_t type = filterTypes[i];
-    const Tlg6Transform& transform = kTlg6Transforms[(type >> 1) & 15];
-    r0 = transformSse2(r0, transform);
-    r1 = transformSse2(r1, transform);
+    if (type >> 1) transformSse2(r0, r1, kTransformsSse2.steps[(type >> 1) & 15]);
     const uint32_t* up = above + 8 * i;
     const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up));
     const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up + 4));
