@@ -125,8 +125,7 @@ bool decodePortable(void* outVoid, uint32_t count, const uint8_t* bits, uint32_t
   return true;
 }
 
-// ---- Scan form: the bits ahead are kept in a 64-bit register, refilled by one unaligned
-// load, and the next 1 bit is found with a count of trailing zeros.
+// ---- Register form.
 
 inline uint64_t load64(const uint8_t* p) {
   uint64_t v;
@@ -134,15 +133,19 @@ inline uint64_t load64(const uint8_t* p) {
   return v;
 }
 
-// ---- Register form: the bits ahead live in a 64-bit register that is refilled only when
-// fewer bits are left than the next code can take, and the adaptive step is one load from
-// kTlgGolombNextK. The four phases of n are unrolled, so a run goes on at the phase where the
-// last one stopped without a branch on it.
+// The bits ahead live in a 64-bit register that is topped up with whole bytes without a
+// branch, and the adaptive step is one load from kTlgGolombNextK. The four phases of n are
+// unrolled, so a run goes on at the phase where the last one stopped without a branch on it.
 
-// Codes whose zero bits reach past these bits take the exact (slow) path.
-constexpr uint32_t kFastZeros = 24;
-constexpr uint32_t kValueBits = kFastZeros + 1 + 8;   // the longest fast value code
-constexpr uint32_t kGammaBits = 2 * kFastZeros + 1;   // the longest fast run length
+// Codes with more zero bits than this take the exact (slow) path. With 9, a fast run length
+// takes at most 19 bits and a fast value code 18, so a full register (56 bits or more) holds
+// a zero run's length, the next run's length and one value, or two values: the register is
+// topped up once per pair of runs and before every second value (phases 3 and 1).
+constexpr uint32_t kFastZeros = 9;
+constexpr uint32_t kValueBits = kFastZeros + 1 + 8;
+constexpr uint32_t kGammaBits = 2 * kFastZeros + 1;
+static_assert(2 * kGammaBits + kValueBits <= 56 && 2 * kValueBits <= 56,
+              "the codes between two top-ups fit in a full register");
 constexpr uint64_t kFastMask = (uint64_t(1) << (kFastZeros + 1)) - 1;
 
 // Byte of a code value's low 9 bits: residualByte over the table.
@@ -219,7 +222,7 @@ struct Lane {
 // `next`. The load's address is known a code ahead, so it stays off the dependency chain.
 // False once the reader is past the coded bits (it would read past the readable bytes); a
 // position there fails the stream anyway.
-TLG_INLINE bool refill(Lane& l, uint32_t) {
+TLG_INLINE bool refill(Lane& l) {
   if (l.next > l.limit) return false;
   l.buf |= load64(l.bits + l.next) << l.avail;
   l.next += (63 - l.avail) >> 3;
@@ -229,7 +232,6 @@ TLG_INLINE bool refill(Lane& l, uint32_t) {
 
 // The next run length; 0 for an invalid stream.
 TLG_INLINE uint32_t gamma(Lane& l) {
-  if (!refill(l, kGammaBits)) return 0;
   if (__builtin_expect((l.buf & kFastMask) != 0, 1)) {
     const uint32_t m = uint32_t(__builtin_ctzll(l.buf));
     const uint64_t rest = l.buf >> (m + 1);
@@ -242,13 +244,13 @@ TLG_INLINE uint32_t gamma(Lane& l) {
   const SlowCode c = slowGamma(l.bits, pos);
   if (!c.ok || c.pos > l.bitCount) return 0;
   l.seek(c.pos);
-  return c.value;
+  return refill(l) ? c.value : 0;
 }
 
 // One value at phase n.
 template <int n>
 TLG_INLINE bool value(Lane& l) {
-  if (!refill(l, kValueBits)) return false;
+  if ((n == 3 || n == 1) && !refill(l)) return false;
   uint32_t t;
   if (__builtin_expect((l.buf & kFastMask) != 0, 1)) {
     const uint32_t q = uint32_t(__builtin_ctzll(l.buf));
@@ -263,6 +265,7 @@ TLG_INLINE bool value(Lane& l) {
     if (c.pos > l.bitCount) return false;
     t = c.value;
     l.seek(c.pos);
+    if (!refill(l)) return false;
   }
   const uint32_t index = l.a2 + t;
   if (index >= kTlgNextKLimit[n]) return false;
@@ -289,6 +292,7 @@ TLG_INLINE RunResult run(Lane& l) {
 
 // After a non-zero run: the zero run and the next non-zero run.
 TLG_INLINE RunResult nextRuns(Lane& l) {
+  if (!refill(l)) return kRunBad;
   const RunResult zero = run<true>(l);
   return zero == kRunOk ? run<false>(l) : zero;
 }
