@@ -43,21 +43,29 @@ BLEND_AVX2 inline __m256i gatherBytes(const uint8_t* table, __m256i index) {
                           _mm256_set1_epi32(255));
 }
 
-// Mode 1 over opaque destination pixels: mix(s, d, as) in 16-bit lanes, alpha 255.
-BLEND_AVX2 inline __m256i normalOverOpaque8(__m256i s, __m256i d, bool full, uint32_t opacity) {
-  const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi16(255);
-  const __m256i one = _mm256_set1_epi16(1), c257 = _mm256_set1_epi16(257);
-  __m256i halves[2];
-  for (int h = 0; h < 2; ++h) {
-    const __m256i sw = h ? _mm256_unpackhi_epi8(s, zero) : _mm256_unpacklo_epi8(s, zero);
-    const __m256i dw = h ? _mm256_unpackhi_epi8(d, zero) : _mm256_unpacklo_epi8(d, zero);
-    __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sw, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
-    if (!full) a = _mm256_srli_epi16(_mm256_mullo_epi16(a, _mm256_set1_epi16(int16_t(opacity))), 8);
-    const __m256i sum = _mm256_add_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(sw, a), _mm256_mullo_epi16(dw, _mm256_sub_epi16(c255, a))), one);
-    halves[h] = _mm256_mulhi_epu16(sum, c257);
-  }
-  return _mm256_or_si256(_mm256_packus_epi16(halves[0], halves[1]), alphaMask8());
+// Mode 1 over opaque destination pixels: mix(s, d, as), alpha 255. Source and destination
+// bytes interleaved and less 128 are signed, the weights as and 255 - as (the byte's
+// complement) unsigned, so one multiply-add of byte pairs gives s * as + d * (255 - as) - 32640
+// in 16 bits without saturating (the magnitude stays within 255 * 128).
+BLEND_AVX2 inline __m256i normalOverOpaque8(__m256i s, __m256i d, __m256i as) {
+  const __m256i bias = _mm256_set1_epi8(-128);
+  const __m256i sb = _mm256_xor_si256(s, bias), db = _mm256_xor_si256(d, bias);
+  // Byte 0 of each lane's alpha, twice per channel: pixels 0-1 of each half of the register,
+  // then 2-3; the odd bytes complemented.
+  const __m256i spreadLo = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 4, 4, 4, 4, 4, 4, 4, 4,
+                                            0, 0, 0, 0, 0, 0, 0, 0, 4, 4, 4, 4, 4, 4, 4, 4);
+  const __m256i spreadHi = _mm256_setr_epi8(8, 8, 8, 8, 8, 8, 8, 8, 12, 12, 12, 12, 12, 12, 12, 12,
+                                            8, 8, 8, 8, 8, 8, 8, 8, 12, 12, 12, 12, 12, 12, 12, 12);
+  const __m256i odd = _mm256_set1_epi16(int16_t(0xFF00));
+  const __m256i wLo = _mm256_xor_si256(_mm256_shuffle_epi8(as, spreadLo), odd);
+  const __m256i wHi = _mm256_xor_si256(_mm256_shuffle_epi8(as, spreadHi), odd);
+  const __m256i c32641 = _mm256_set1_epi16(32641), c257 = _mm256_set1_epi16(257);
+  const __m256i lo = _mm256_maddubs_epi16(wLo, _mm256_unpacklo_epi8(sb, db));
+  const __m256i hi = _mm256_maddubs_epi16(wHi, _mm256_unpackhi_epi8(sb, db));
+  // + 32641: the sum + 1, at most 65026 (unsigned 16 bits).
+  const __m256i mixLo = _mm256_mulhi_epu16(_mm256_add_epi16(lo, c32641), c257);
+  const __m256i mixHi = _mm256_mulhi_epu16(_mm256_add_epi16(hi, c32641), c257);
+  return _mm256_or_si256(_mm256_packus_epi16(mixLo, mixHi), alphaMask8());
 }
 
 // d + floor((s - d) * w / 256) in 16-bit lanes, given s, d below 256 and 128 * w (w below 256).
@@ -71,11 +79,11 @@ BLEND_AVX2 inline __m256i lerp16(__m256i s, __m256i d, __m256i w128) {
 // both factors within 16 signed bits. ad = 0 and as = 255 take the source. The two table
 // values are computed by the rules the tables were built with, exactly: the result alpha
 // A = as + (ad * (255 - as) + 127) / 255, the division by 255 as (y + 1 + (y >> 8)) >> 8;
-// the weight (512 * as + A) / (2 * A), at most 255 and 0 for A = 0, in single precision: the
-// reciprocal estimate of A (relative error below 2^-11) and one Newton step put the quotient
-// within 2^-12 of the exact one (below 257), and a quotient that is no whole number lies at
-// least 1/510 below the next one; so adding 1/1024 and truncating gives the integer quotient.
-// (The test of every alpha pair checks all 65536 cases against the tables.)
+// the weight (512 * as + A) / (2 * A), at most 255 and 0 for A = 0, is 256 * as / A rounded to
+// the nearest integer: that quotient is never a whole number and a half (A would need the
+// factor 512), and lies at least 1/510 from one, far more than the error of a single-precision
+// division and the addition of 1/2 before truncating. (The test of every alpha pair checks
+// all 65536 cases against the tables.)
 BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i as, bool full) {
   const __m256i zero = _mm256_setzero_si256(), c255 = _mm256_set1_epi32(255);
   const __m256i ad = _mm256_srli_epi32(d, 24);
@@ -83,14 +91,11 @@ BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i a
   // for every such y.
   const __m256i y1 = _mm256_add_epi32(_mm256_mullo_epi16(ad, _mm256_sub_epi32(c255, as)), _mm256_set1_epi32(128));
   const __m256i A = _mm256_add_epi32(as, _mm256_mulhi_epu16(y1, _mm256_set1_epi32(257)));
-  // The quotient is 256 * as / A + 1/2; A taken as at least 1: A = 0 (as = ad = 0) then gives
-  // 1/2, weight 0.
-  const __m256 D = _mm256_cvtepi32_ps(_mm256_max_epi32(A, _mm256_set1_epi32(1)));
-  __m256 r = _mm256_rcp_ps(D);
-  r = _mm256_mul_ps(r, _mm256_sub_ps(_mm256_set1_ps(2.0f), _mm256_mul_ps(D, r)));
-  const __m256 quotient = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_slli_epi32(as, 8)), r),
-                                        _mm256_set1_ps(0.5f + 1.0f / 1024));
-  const __m256i weight = _mm256_min_epi32(_mm256_cvttps_epi32(quotient), c255);
+  // A taken as at least 1: A = 0 (as = ad = 0) then gives weight 0.
+  const __m256 quotient = _mm256_div_ps(_mm256_cvtepi32_ps(_mm256_slli_epi32(as, 8)),
+                                        _mm256_cvtepi32_ps(_mm256_max_epi32(A, _mm256_set1_epi32(1))));
+  const __m256i weight =
+      _mm256_min_epi32(_mm256_cvttps_epi32(_mm256_add_ps(quotient, _mm256_set1_ps(0.5f))), c255);
   // Blue and red, green and alpha, in the 16-bit lanes of two vectors; 128 * weight (bytes
   // 0-1 of each lane) in both halves of its pixel's lane.
   const __m256i spread = _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13,
@@ -101,8 +106,9 @@ BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i a
   const __m256i ga = _mm256_blend_epi16(lerp16(_mm256_srli_epi16(s, 8), _mm256_srli_epi16(d, 8), ws),
                                         _mm256_slli_epi32(A, 16), 0xAA);
   const __m256i blended = _mm256_or_si256(br, _mm256_slli_epi16(ga, 8));
-  const __m256i take = _mm256_andnot_si256(
-      _mm256_cmpeq_epi32(as, zero), _mm256_or_si256(_mm256_cmpeq_epi32(ad, zero), _mm256_cmpeq_epi32(as, c255)));
+  // ad = 0 or as = 255 exactly when ad * (255 - as) is 0, y1 = 128; as = 0 keeps the pixel.
+  const __m256i take =
+      _mm256_andnot_si256(_mm256_cmpeq_epi32(as, zero), _mm256_cmpeq_epi32(y1, _mm256_set1_epi32(128)));
   // At full opacity as is the source's own alpha.
   const __m256i source = full ? s : _mm256_or_si256(_mm256_andnot_si256(alphaMask8(), s), _mm256_slli_epi32(as, 24));
   return _mm256_blendv_epi8(blended, source, take);
@@ -118,12 +124,13 @@ BLEND_AVX2 int32_t blendNormalRowAvx2(uint32_t* to, const uint32_t* from, int32_
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
     const __m256i opaque = _mm256_cmpeq_epi32(_mm256_and_si256(d, alphaMask8()), alphaMask8());
     const uint32_t kinds = uint32_t(_mm256_movemask_epi8(opaque));
+    const __m256i as = sourceAlpha8(s, full, opacity);
     __m256i out;
     if (kinds == 0xFFFFFFFFu) {
-      out = normalOverOpaque8(s, d, full, opacity);
+      out = normalOverOpaque8(s, d, as);
     } else {
-      out = normalOverTranslucent8(s, d, sourceAlpha8(s, full, opacity), full);
-      if (kinds != 0) out = _mm256_blendv_epi8(out, normalOverOpaque8(s, d, full, opacity), opaque);
+      out = normalOverTranslucent8(s, d, as, full);
+      if (kinds != 0) out = _mm256_blendv_epi8(out, normalOverOpaque8(s, d, as), opaque);
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), out);
   }

@@ -169,6 +169,32 @@ TEST(ImageBlend, EveryAlphaPairEqualsPixelByPixel) {
     }
 }
 
+// Over an opaque destination every (source alpha, source byte, destination byte) triple, all
+// 2^24 of them, through the row forms and through the one-pixel path (a one-pixel-wide image
+// blends a row of one pixel at a time): the three colour bytes of a pixel carry three of the
+// 65536 byte pairs, the row of the image its source alpha.
+TEST(ImageBlend, EveryColourAndAlphaOverOpaqueEqualsPixelByPixel) {
+  constexpr int32_t kPerAlpha = (65536 + 2) / 3;
+  auto pairOf = [](int32_t x, int k) { return (3 * x + k) % 65536; };
+  auto colour = [&](int32_t x, bool source) {
+    uint32_t v = 0;
+    for (int k = 0; k < 3; ++k) v |= uint32_t(source ? pairOf(x, k) & 255 : pairOf(x, k) >> 8) << 8 * k;
+    return v;
+  };
+  Owned src(makeImage(kPerAlpha, 256, [&](int32_t x, int32_t y) { return colour(x, true) | uint32_t(y) << 24; }));
+  Owned column(makeImage(1, src->pixelCount, [&](int32_t, int32_t y) { return src->pixels[y]; }));
+  for (int mode : {1, 4, 16})
+    for (uint32_t opacity : {256u, 131u}) {
+      Owned dst(makeImage(kPerAlpha, 256, [&](int32_t x, int32_t) { return colour(x, false) | 0xFF000000u; }));
+      Owned one(makeImage(1, dst->pixelCount, [&](int32_t, int32_t y) { return dst->pixels[y]; }));
+      ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
+      ASSERT_EQ(ImageBlendFunctions[mode](one.get(), column.get(), 0, 0, opacity), 1);
+      for (int32_t i = 0; i < dst->pixelCount; ++i)
+        ASSERT_EQ(dst->pixels[i], one->pixels[i]) << "mode " << mode << " opacity " << opacity << " pixel " << i
+                                                  << std::hex << " src " << src->pixels[i];
+    }
+}
+
 TEST(ImageBlend, ModeTableNamesAndSharedMode) {
   for (int mode = 0; mode < kBlendModeCount; ++mode) {
     EXPECT_EQ(kBlendModes[mode].mode, mode);
