@@ -69,18 +69,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
     case 1: {
       const uint32_t opacity = extra < 200 ? extra : 256 + extra;
-      // The widest vector form against the SSE2 and one-pixel forms on a copy: same bytes.
-      Image* narrow = nullptr;
-      if (ImageCut(&narrow, dst, 0, 0, 0, 0) != 1) abort();
-      ops::blendAllowWideForms(false);
-      const int narrowResult = ImageBlendFunctions[mode % kBlendModeCount](narrow, src, x, y, opacity);
-      ops::blendAllowWideForms(true);
-      const int result = ImageBlendFunctions[mode % kBlendModeCount](dst, src, x, y, opacity);
-      if (result != narrowResult ||
-          std::memcmp(dst->pixels, narrow->pixels, std::size_t(dst->pixelCount) * 4) != 0)
-        abort();
-      ImageDestroy(&narrow);
-      checkOutsideUnchanged(dst, before, src, x, y);
+      // Every row form the processor has against the one-pixel form, each on a copy of the
+      // destination: same bytes, same result.
+      ops::blendLimitForms(ops::BlendForm::kOnePixel);
+      Image* plain = nullptr;
+      if (ImageCut(&plain, dst, 0, 0, 0, 0) != 1) abort();
+      const int plainResult = ImageBlendFunctions[mode % kBlendModeCount](plain, src, x, y, opacity);
+      checkOutsideUnchanged(plain, before, src, x, y);
+      for (ops::BlendForm form : ops::kBlendForms) {
+        if (form == ops::BlendForm::kOnePixel || !ops::blendHasForm(form)) continue;
+        Image* wide = nullptr;
+        if (ImageCut(&wide, dst, 0, 0, 0, 0) != 1) abort();
+        ops::blendLimitForms(form);
+        const int result = ImageBlendFunctions[mode % kBlendModeCount](wide, src, x, y, opacity);
+        if (result != plainResult ||
+            std::memcmp(wide->pixels, plain->pixels, std::size_t(plain->pixelCount) * 4) != 0)
+          abort();
+        ImageDestroy(&wide);
+      }
+      ops::blendLimitForms(ops::BlendForm::kAvx512);
+      ImageDestroy(&plain);
       break;
     }
     case 2:

@@ -12,9 +12,15 @@ namespace limg {
 
 namespace ops {
 
-// Whether blending may use vector forms wider than SSE2 where the processor has them (the
-// default); off, the SSE2 and one-pixel forms run, for comparing the forms.
-void blendAllowWideForms(bool allow);
+// The row forms of blending, narrowest first: one pixel at a time, four (mode 1 on SSE2),
+// eight (AVX2), sixteen (mode 1 on AVX-512). A form not available for a mode or processor
+// leaves its pixels to the next narrower one.
+enum class BlendForm { kOnePixel, kSse2, kAvx2, kAvx512 };
+constexpr BlendForm kBlendForms[] = {BlendForm::kOnePixel, BlendForm::kSse2, BlendForm::kAvx2, BlendForm::kAvx512};
+// Limits blending to the forms up to `widest` (by default every form), for comparing them.
+void blendLimitForms(BlendForm widest);
+// Whether this build and processor have the form.
+bool blendHasForm(BlendForm form);
 
 // A usable image: a record with a positive size and pixels.
 inline bool hasPixels(const Image* image) {

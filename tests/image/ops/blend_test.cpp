@@ -48,6 +48,18 @@ const char* const kNames[kBlendModeCount] = {
     "linear-burn", "hard-light", "soft-light", "vivid-light", "linear-light", "pin-light",
     "hard-mix", "divide"};
 
+// The row forms this processor has, each with the forms limited to it; the widest again at
+// the end.
+template <class F>
+void forEachForm(F f) {
+  for (ops::BlendForm form : ops::kBlendForms)
+    if (ops::blendHasForm(form)) {
+      ops::blendLimitForms(form);
+      f(form);
+    }
+  ops::blendLimitForms(ops::BlendForm::kAvx512);
+}
+
 // Expected pixel of modes 1-21 for one source and destination pixel: straight-alpha source
 // over with the blended colour on the shared area. The alpha weights are 8-bit values
 // (source-over areas rounded to the nearest integer, as the tables store them); the colour
@@ -119,21 +131,28 @@ TEST(ImageBlend, EveryModeMatchesItsFormulaForEveryAlphaPair) {
   }
 }
 
-// Rows are blended several pixels at a time where the processor allows (eight with AVX2,
-// four with SSE2); a row of one pixel takes the plain path. Every form must agree with it bit
-// for bit in every mode, also for mixed groups of opaque and translucent destination pixels.
+// Rows are blended several pixels at a time where the processor allows (sixteen with
+// AVX-512, eight with AVX2, four with SSE2); a row of one pixel takes the plain path. Every
+// form must agree with it bit for bit in every mode, also for mixed groups of opaque and
+// translucent destination pixels, and for runs of transparent and of opaque source pixels
+// (whole groups of them in the first rows).
 TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
   std::mt19937 rng(29);
   auto anyAlpha = [&](int32_t, int32_t) {
     const uint32_t kinds[4] = {0, 255, 1 + uint32_t(rng() % 254), uint32_t(rng() % 256)};
     return (uint32_t(rng()) & 0xFFFFFFu) | kinds[rng() % 4] << 24;
   };
-  Owned src(makeImage(67, 9, anyAlpha));
-  for (bool wide : {true, false}) {
-    ops::blendAllowWideForms(wide);
+  auto runs = [&](int32_t x, int32_t y) {
+    const uint32_t colour = uint32_t(rng()) & 0xFFFFFFu;
+    return y >= 2 ? anyAlpha(x, y) : x < 16 ? colour : colour | 0xFF000000u;
+  };
+  // 67 and 31 pixels a row: every form ends a row on a partial group (of 15 with AVX-512).
+  for (int32_t width : {67, 31}) {
+  Owned src(makeImage(width, 9, runs));
+  forEachForm([&](ops::BlendForm form) {
     for (int mode = 0; mode < kBlendModeCount; ++mode)
       for (uint32_t opacity : {256u, 100u, 1u, 255u}) {
-        Owned dst(makeImage(67, 9, anyAlpha));
+        Owned dst(makeImage(width, 9, anyAlpha));
         const std::string before = pixelsOf(dst.get());
         ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
         for (int i = 0; i < dst->pixelCount; ++i) {
@@ -141,11 +160,11 @@ TEST(ImageBlend, WholeRowsEqualPixelByPixel) {
           Owned sp(solidImage(1, 1, src->pixels[i]));
           ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
           ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " opacity " << opacity
-                                                    << " pixel " << i << " wide " << wide;
+                                                    << " pixel " << i << " form " << int(form);
         }
       }
+  });
   }
-  ops::blendAllowWideForms(true);
 }
 
 // Every pair of source and destination alpha through the row forms, bit for bit the
@@ -155,6 +174,7 @@ TEST(ImageBlend, EveryAlphaPairEqualsPixelByPixel) {
   auto byAlpha = [&](uint32_t a) { return (uint32_t(rng()) & 0xFFFFFFu) | a << 24; };
   Owned src(makeImage(256, 256, [&](int32_t x, int32_t) { return byAlpha(uint32_t(x)); }));
   Owned one(solidImage(1, 1, 0)), sp(solidImage(1, 1, 0));
+  forEachForm([&](ops::BlendForm form) {
   for (int mode : {1, 4, 14})
     for (uint32_t opacity : {256u, 77u}) {
       Owned dst(makeImage(256, 256, [&](int32_t, int32_t y) { return byAlpha(uint32_t(y)); }));
@@ -164,9 +184,11 @@ TEST(ImageBlend, EveryAlphaPairEqualsPixelByPixel) {
         one->pixels[0] = reinterpret_cast<const uint32_t*>(before.data())[i];
         sp->pixels[0] = src->pixels[i];
         ASSERT_EQ(ImageBlendFunctions[mode](one.get(), sp.get(), 0, 0, opacity), 1);
-        ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " opacity " << opacity << " pixel " << i;
+        ASSERT_EQ(dst->pixels[i], one->pixels[0]) << "mode " << mode << " opacity " << opacity << " pixel " << i
+                                                  << " form " << int(form);
       }
     }
+  });
 }
 
 // Over an opaque destination every (source alpha, source byte, destination byte) triple, all
@@ -185,13 +207,16 @@ TEST(ImageBlend, EveryColourAndAlphaOverOpaqueEqualsPixelByPixel) {
   Owned column(makeImage(1, src->pixelCount, [&](int32_t, int32_t y) { return src->pixels[y]; }));
   for (int mode : {1, 4, 16})
     for (uint32_t opacity : {256u, 131u}) {
-      Owned dst(makeImage(kPerAlpha, 256, [&](int32_t x, int32_t) { return colour(x, false) | 0xFF000000u; }));
-      Owned one(makeImage(1, dst->pixelCount, [&](int32_t, int32_t y) { return dst->pixels[y]; }));
-      ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
+      auto background = [&](int32_t x, int32_t) { return colour(x, false) | 0xFF000000u; };
+      Owned one(makeImage(1, src->pixelCount, [&](int32_t, int32_t y) { return background(y % kPerAlpha, 0); }));
       ASSERT_EQ(ImageBlendFunctions[mode](one.get(), column.get(), 0, 0, opacity), 1);
-      for (int32_t i = 0; i < dst->pixelCount; ++i)
-        ASSERT_EQ(dst->pixels[i], one->pixels[i]) << "mode " << mode << " opacity " << opacity << " pixel " << i
-                                                  << std::hex << " src " << src->pixels[i];
+      forEachForm([&](ops::BlendForm form) {
+        Owned dst(makeImage(kPerAlpha, 256, background));
+        ASSERT_EQ(ImageBlendFunctions[mode](dst.get(), src.get(), 0, 0, opacity), 1);
+        for (int32_t i = 0; i < dst->pixelCount; ++i)
+          ASSERT_EQ(dst->pixels[i], one->pixels[i]) << "mode " << mode << " opacity " << opacity << " pixel " << i
+                                                    << " form " << int(form) << std::hex << " src " << src->pixels[i];
+      });
     }
 }
 
