@@ -120,11 +120,16 @@ BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i a
 BLEND_AVX2 int32_t blendNormalRowAvx2(uint32_t* to, const uint32_t* from, int32_t n, bool full, uint32_t opacity) {
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
+    const __m256i as = sourceAlpha8(s, full, opacity);
+    if (_mm256_testz_si256(as, as)) continue;  // nothing shows: every pixel stays
+    if (full && _mm256_testc_si256(s, alphaMask8())) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), s);  // all opaque: the source replaces them
+      continue;
+    }
+    const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
     const __m256i opaque = _mm256_cmpeq_epi32(_mm256_and_si256(d, alphaMask8()), alphaMask8());
     const uint32_t kinds = uint32_t(_mm256_movemask_epi8(opaque));
-    const __m256i as = sourceAlpha8(s, full, opacity);
     __m256i out;
     if (kinds == 0xFFFFFFFFu) {
       out = normalOverOpaque8(s, d, as);
