@@ -122,11 +122,6 @@ BLEND_AVX2 int32_t blendNormalRowAvx2(uint32_t* to, const uint32_t* from, int32_
   for (; i + 8 <= n; i += 8) {
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
     const __m256i as = sourceAlpha8(s, full, opacity);
-    if (_mm256_testz_si256(as, as)) continue;  // nothing shows: every pixel stays
-    if (full && _mm256_testc_si256(s, alphaMask8())) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), s);  // all opaque: the source replaces them
-      continue;
-    }
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));
     const __m256i opaque = _mm256_cmpeq_epi32(_mm256_and_si256(d, alphaMask8()), alphaMask8());
     const uint32_t kinds = uint32_t(_mm256_movemask_epi8(opaque));
