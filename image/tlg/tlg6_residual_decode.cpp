@@ -290,9 +290,56 @@ TLG_INLINE RunResult run(Lane& l) {
   return kRunOk;
 }
 
+// Two short run lengths from the next 10 bits in one lookup: bits 0-3 the first code's bits,
+// 4-7 both codes' bits, 8-15 the first length, 16-23 the second; 0 when they don't both fit.
+constexpr uint32_t kPairBits = 10;
+struct RunPairTable {
+  uint32_t entry[1u << kPairBits];
+};
+constexpr RunPairTable buildRunPairs() {
+  RunPairTable t{};
+  for (uint32_t v = 0; v < (1u << kPairBits); ++v) {
+    uint32_t used = 0, lengths[2] = {0, 0}, first = 0;
+    bool fits = true;
+    for (int c = 0; c < 2 && fits; ++c) {
+      uint32_t m = 0;
+      while (used + m < kPairBits && !((v >> (used + m)) & 1)) ++m;
+      if (used + 2 * m + 1 > kPairBits) {
+        fits = false;
+        break;
+      }
+      lengths[c] = (1u << m) | ((v >> (used + m + 1)) & ((1u << m) - 1));
+      used += 2 * m + 1;
+      if (c == 0) first = used;
+    }
+    if (fits) t.entry[v] = first | used << 4 | lengths[0] << 8 | lengths[1] << 16;
+  }
+  return t;
+}
+constexpr RunPairTable kRunPairs = buildRunPairs();
+
 // After a non-zero run: the zero run and the next non-zero run.
 TLG_INLINE RunResult nextRuns(Lane& l) {
   if (!refill(l)) return kRunBad;
+  const uint32_t e = kRunPairs.entry[l.buf & ((1u << kPairBits) - 1)];
+  if (e != 0 && l.out != l.last) {
+    const uint32_t zeros = (e >> 8) & 0xFF, left = uint32_t(l.last - l.out) / 4;
+    if (zeros > left) return kRunBad;
+    if (zeros == left) {  // the zero run ends the channel: the second code is not part of it
+      l.buf >>= e & 15;
+      l.avail -= e & 15;
+      l.out = l.last;
+      return kRunFinished;
+    }
+    const uint32_t length = e >> 16;
+    if (length > left - zeros) return kRunBad;
+    const uint32_t used = (e >> 4) & 15;
+    l.buf >>= used;
+    l.avail -= used;
+    l.out += std::size_t(zeros) * 4;
+    l.stop = l.out + std::size_t(length) * 4;
+    return kRunOk;
+  }
   const RunResult zero = run<true>(l);
   return zero == kRunOk ? run<false>(l) : zero;
 }

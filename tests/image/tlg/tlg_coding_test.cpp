@@ -173,6 +173,33 @@ TEST(TlgResidual, ExtremeBytesAndStateAcrossRuns) {
   }
 }
 
+// Bits past the coded ones may look like more run lengths: a channel that ends in a zero run
+// stops at that run's code, and a zero run longer than the values left is refused, whatever
+// follows. Short runs, so the fast forms read both lengths of a pair at once.
+TEST(TlgResidual, BitsAfterTheLastZeroRunAreNotRead) {
+  const std::vector<std::vector<int8_t>> channels = {
+      {5, 0, 0}, {0, 0, 0}, {0, 1, 0}, {-3, 0}, {1, 2, 0, 0, 0, 0, 0, 0, 0}, {0, 0, 7, 0}};
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    for (const std::vector<int8_t>& values : channels) {
+      for (int junk : {0, 1, 2, 3}) {
+        BitWriter w;
+        encodeChannel(w, values.data(), values.size());
+        const int64_t coded = int64_t(w.bits);
+        for (int i = 0; i < 48; ++i) w.putBit(junk == 0 ? 1 : (i % (junk + 1)) == 0);
+        ChannelRun run = decodeChannel(f, w, uint32_t(values.size()), coded);
+        ASSERT_TRUE(run.ok) << "junk " << junk;
+        for (size_t i = 0; i < values.size(); ++i) EXPECT_EQ(run.words[i], uint8_t(values[i])) << i;
+        EXPECT_FALSE(decodeChannel(f, w, uint32_t(values.size()), coded - 1).ok);
+        // A last zero run of two or more: one value fewer makes it too long.
+        if (values.size() > 1 && values.back() == 0 && values[values.size() - 2] == 0) {
+          EXPECT_FALSE(decodeChannel(f, w, uint32_t(values.size() - 1), coded).ok);
+        }
+      }
+    }
+  }
+}
+
 // The combined step table against the adaptive rule itself: for every state and code value t,
 // the entry at 2a + t is the k of the updated state, and an index past the part's limit is
 // exactly a sum that leaves the k table.
