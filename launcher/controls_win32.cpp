@@ -195,17 +195,16 @@ namespace {
 void redrawPanelPicture(ImagePanel& slot) {
   try {
     if (drawPanelPicture(slot)) return;
-  } catch (const std::bad_alloc&) {
-  }
-  fillPanelWhite(slot.bits, scaleX(slot.logicalWidth), scaleY(slot.logicalHeight));
-  try {
+    fillPanelWhite(slot.bits, scaleX(slot.logicalWidth), scaleY(slot.logicalHeight));
     drawPanelPicture(slot);
-  } catch (const std::bad_alloc&) {  // the panel stays white
+  } catch (const std::bad_alloc&) {  // what is drawn stays; nothing may leave a worker thread
   }
 }
 
 // The panels to draw again, shared among the processors: each thread takes the next panel
 // until none is left. A job touches its own panel's bits alone (the bitmaps are made before).
+constexpr DWORD kMostDrawThreads = kPanelSlots;  // one per panel at most
+
 struct PanelJobs {
   ImagePanel* panels[kPanelSlots];
   LONG count = 0;
@@ -221,8 +220,8 @@ DWORD WINAPI runPanelJobs(void* argument) {
 void runPanelJobsInParallel(PanelJobs& jobs, const std::function<void()>& alongside) {
   SYSTEM_INFO system;
   GetSystemInfo(&system);
-  const int helpers = int(std::min<LONG>(LONG(std::min<DWORD>(system.dwNumberOfProcessors, 8)), jobs.count)) - 1;
-  HANDLE threads[8];
+  const int helpers = int(std::min<LONG>(LONG(std::min(system.dwNumberOfProcessors, kMostDrawThreads)), jobs.count)) - 1;
+  HANDLE threads[kMostDrawThreads];
   int started = 0;
   for (; started < helpers; ++started) {  // a thread that can't be had leaves its share to the others
     threads[started] = CreateThread(nullptr, 0, runPanelJobs, &jobs, 0, nullptr);
