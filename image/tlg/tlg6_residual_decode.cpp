@@ -247,10 +247,10 @@ TLG_INLINE uint32_t gamma(Lane& l) {
   return refill(l) ? c.value : 0;
 }
 
-// One value at phase n.
-template <int n>
+// One value at phase n (kRefill: the register is topped up first, at phases 3 and 1).
+template <int n, bool kRefill = true>
 TLG_INLINE bool value(Lane& l) {
-  if ((n == 3 || n == 1) && !refill(l)) return false;
+  if (kRefill && (n == 3 || n == 1) && !refill(l)) return false;
   uint32_t t;
   if (__builtin_expect((l.buf & kFastMask) != 0, 1)) {
     const uint32_t q = uint32_t(__builtin_ctzll(l.buf));
@@ -368,23 +368,58 @@ TLG_INLINE bool finishLane(Lane l, int phase) {
 #undef TLG_STEP
 }
 
+// The step before a value in the paired loop: at a run end the pair table's zero run and next
+// run are applied under a mask instead of behind a branch (run ends come at random in short
+// runs, and a mispredicted branch costs more than the masked work). Only a run end the table
+// can't serve (a code pair over 10 bits, a run reaching the channel's end) takes the full
+// run decoding. Phases 3 and 1 top the register up first: two steps take at most 2 x 28 bits,
+// and the full run decoding tops it up again after itself.
+template <int n>
+TLG_INLINE RunResult maskedStep(Lane& l) {
+  if ((n == 3 || n == 1) && !refill(l)) return kRunBad;
+  const uint32_t e = kRunPairs.entry[l.buf & ((1u << kPairBits) - 1)];
+  const bool end = l.out == l.stop;
+  // Addresses as integers: off a run end they come from an entry that doesn't apply.
+  const uintptr_t out = reinterpret_cast<uintptr_t>(l.out);
+  const uintptr_t runStart = out + uintptr_t((e >> 8) & 0xFF) * 4;
+  const uintptr_t runStop = runStart + uintptr_t(e >> 16) * 4;
+  if (__builtin_expect(end & ((e == 0) | (runStop >= reinterpret_cast<uintptr_t>(l.last))), 0)) {
+    // Up to 38 bits taken since its top-up: top up again for this value and the next step.
+    const RunResult r = nextRuns(l);
+    return r == kRunOk && !refill(l) ? kRunBad : r;
+  }
+  const uintptr_t mask = uintptr_t(0) - uintptr_t(end);
+  const uint32_t used = ((e >> 4) & 15) & uint32_t(mask);
+  l.buf >>= used;
+  l.avail -= used;
+  const uintptr_t stop = reinterpret_cast<uintptr_t>(l.stop);
+  l.out = reinterpret_cast<uint8_t*>(out + ((runStart - out) & mask));
+  l.stop = reinterpret_cast<uint8_t*>(stop + ((runStop - stop) & mask));
+  return kRunOk;
+}
+
+// The step before a value in the branching loop: the value tops the register up itself.
+TLG_INLINE RunResult branchStep(Lane& l) { return l.out == l.stop ? nextRuns(l) : kRunOk; }
+
 // Two channels value by value in turn. Each lockstep round takes one value from each lane, so
 // their phases stay equal and one unrolled loop serves both; their dependency chains are
 // independent, so the processor overlaps them. When one lane ends the other finishes alone.
+// kMasked: run ends by the masked step rather than a branch.
+template <bool kMasked>
 TLG_INLINE bool decodePair(Lane a, Lane b) {
-#define TLG_PAIR(n, next)                                                   \
-  if (a.out == a.stop) {                                                    \
-    const RunResult r = nextRuns(a);                                        \
-    if (r != kRunOk) return r == kRunFinished && a.pos() <= a.bitCount && \
-                            finishLane(b, n);                               \
-  }                                                                         \
-  if (!value<n>(a)) return false;                                           \
-  if (b.out == b.stop) {                                                    \
-    const RunResult r = nextRuns(b);                                        \
-    if (r != kRunOk) return r == kRunFinished && b.pos() <= b.bitCount && \
-                            finishLane(a, next);                            \
-  }                                                                         \
-  if (!value<n>(b)) return false;
+#define TLG_PAIR(n, next)                                                    \
+  {                                                                          \
+    const RunResult r = kMasked ? maskedStep<n>(a) : branchStep(a);         \
+    if (r != kRunOk) return r == kRunFinished && a.pos() <= a.bitCount &&    \
+                            finishLane(b, n);                                \
+  }                                                                          \
+  if (!value<n, !kMasked>(a)) return false;                                  \
+  {                                                                          \
+    const RunResult r = kMasked ? maskedStep<n>(b) : branchStep(b);         \
+    if (r != kRunOk) return r == kRunFinished && b.pos() <= b.bitCount &&    \
+                            finishLane(a, next);                             \
+  }                                                                          \
+  if (!value<n, !kMasked>(b)) return false;
   for (;;) {
     TLG_PAIR(3, 2)
     TLG_PAIR(2, 1)
@@ -414,24 +449,34 @@ TLG_INLINE bool startLane(Lane& l, uint8_t* out, uint32_t count, const uint8_t* 
   return r != kRunBad;
 }
 
-inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, uint32_t count,
-                                                         int channels,
+// Every stream of the bands as lanes, decoded two by two: with 3 channels the third of one
+// band pairs with the first of the next, so no stream runs alone while another is left.
+inline __attribute__((always_inline)) bool decodeScanned(uint32_t* words, const uint32_t* counts,
+                                                         int bands, int channels,
                                                          const uint8_t* const* bits,
-                                                         const uint32_t* bitCounts) {
-  std::memset(words, 0, std::size_t(count) * 4);
-  if (count == 0) return true;
-  Lane lanes[4];
+                                                         const uint32_t* bitCounts,
+                                                         TlgRunEnds runEnds) {
+  if (bands > kTlgMaxBands || channels > 4) return false;
+  Lane lanes[4 * kTlgMaxBands];
   int used = 0;
-  for (int c = 0; c < channels; ++c) {
-    if (!bits[c]) continue;  // a skipped channel stays zero
-    if (bitCounts[c] == 0) return false;
-    if (!startLane(lanes[used++], reinterpret_cast<uint8_t*>(words) + c, count, bits[c],
-                   bitCounts[c]))
-      return false;
+  for (int band = 0; band < bands; ++band) {
+    const uint32_t count = counts[band];
+    std::memset(words, 0, std::size_t(count) * 4);
+    for (int c = 0; c < channels && count > 0; ++c) {
+      const int s = band * channels + c;
+      if (!bits[s]) continue;  // a skipped channel stays zero
+      if (bitCounts[s] == 0) return false;
+      if (!startLane(lanes[used++], reinterpret_cast<uint8_t*>(words) + c, count, bits[s],
+                     bitCounts[s]))
+        return false;
+    }
+    words += count;
   }
   int c = 0;
   for (; c + 2 <= used; c += 2)
-    if (!decodePair(lanes[c], lanes[c + 1])) return false;
+    if (!(runEnds == kTlgRunEndsMasked ? decodePair<true>(lanes[c], lanes[c + 1])
+                                       : decodePair<false>(lanes[c], lanes[c + 1])))
+      return false;
   return c == used || finishLane(lanes[c], 3);
 }
 
@@ -446,7 +491,7 @@ bool TlgDecodeOtherChannel(void* bytes, uint32_t count, const uint8_t* bits, uin
 }
 
 // The portable definition of a band: the single-channel routines one after another.
-bool TlgDecodeChannels(uint32_t* words, uint32_t count, int channels, const uint8_t* const* bits,
+static bool decodeBand(uint32_t* words, uint32_t count, int channels, const uint8_t* const* bits,
                        const uint32_t* bitCounts) {
   const bool whole = channels != 1;
   if (!whole || !bits[0]) std::memset(words, 0, std::size_t(count) * 4);
@@ -464,18 +509,32 @@ bool TlgDecodeChannels(uint32_t* words, uint32_t count, int channels, const uint
   return true;
 }
 
-bool TlgDecodeChannelsScan(uint32_t* words, uint32_t count, int channels,
-                                  const uint8_t* const* bits, const uint32_t* bitCounts) {
-  return decodeScanned(words, count, channels, bits, bitCounts);
+bool TlgDecodeChannels(uint32_t* words, const uint32_t* counts, int bands, int channels,
+                       const uint8_t* const* bits, const uint32_t* bitCounts, TlgRunEnds) {
+  for (int band = 0; band < bands; ++band) {
+    if (!decodeBand(words, counts[band], channels, bits + band * channels,
+                    bitCounts + band * channels))
+      return false;
+    words += counts[band];
+  }
+  return true;
+}
+
+bool TlgDecodeChannelsScan(uint32_t* words, const uint32_t* counts, int bands, int channels,
+                           const uint8_t* const* bits, const uint32_t* bitCounts,
+                           TlgRunEnds runEnds) {
+  return decodeScanned(words, counts, bands, channels, bits, bitCounts, runEnds);
 }
 
 #ifdef TLG_HAVE_X86_FORMS
 // The scan form compiled for BMI1/BMI2 (tzcnt, shrx, bzhi); chosen only when probed.
-__attribute__((target("bmi,bmi2"))) bool TlgDecodeChannelsBmi2(uint32_t* words, uint32_t count,
+__attribute__((target("bmi,bmi2"))) bool TlgDecodeChannelsBmi2(uint32_t* words,
+                                                                const uint32_t* counts, int bands,
                                                                 int channels,
                                                                 const uint8_t* const* bits,
-                                                                const uint32_t* bitCounts) {
-  return decodeScanned(words, count, channels, bits, bitCounts);
+                                                                const uint32_t* bitCounts,
+                                                                TlgRunEnds runEnds) {
+  return decodeScanned(words, counts, bands, channels, bits, bitCounts, runEnds);
 }
 #endif
 

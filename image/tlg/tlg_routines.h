@@ -46,12 +46,20 @@ using Tlg6DecodeRowFn = uint32_t (*)(const uint32_t* above, uint32_t* row, int32
 using TlgDecodeChannelFn = bool (*)(void* out, uint32_t count, const uint8_t* bits,
                                     uint32_t bitCount);
 
-// Decodes all channels of one band: byte c of words[i] is value i of channel c, bytes of
-// channels >= `channels` are zero, and a channel whose bits[c] is null (an unknown coding
-// method) is all zero. Each bits[c] has 16 readable bytes past its bitCounts[c] bits. False
-// when any channel is not valid.
-using TlgDecodeChannelsFn = bool (*)(uint32_t* words, uint32_t count, int channels,
-                                     const uint8_t* const* bits, const uint32_t* bitCounts);
+// Decodes all channels of `bands` consecutive bands: band b's `counts[b]` words follow band
+// b - 1's in `words`, and its channel c comes from bits[b * channels + c]. Byte c of a word is
+// the value of channel c, bytes of channels >= `channels` are zero, and a channel whose bits
+// are null (an unknown coding method) is all zero. Each bits entry has 16 readable bytes past
+// its bitCounts bits. False when any channel of any band is not valid. Decoding two bands at
+// once lets the fast forms interleave the independent streams of a 3-channel picture in pairs.
+// `runEnds` chooses how the fast forms reach a run's end (same results either way): behind a
+// branch, fastest for long or patterned runs, or under a mask, fastest for short irregular
+// runs whose ends a branch mispredicts; the portable form ignores it.
+constexpr int kTlgMaxBands = 2;
+enum TlgRunEnds { kTlgRunEndsBranch, kTlgRunEndsMasked };
+using TlgDecodeChannelsFn = bool (*)(uint32_t* words, const uint32_t* counts, int bands,
+                                     int channels, const uint8_t* const* bits,
+                                     const uint32_t* bitCounts, TlgRunEnds runEnds);
 
 struct TlgRoutines {
   const char* name;
@@ -94,18 +102,21 @@ uint32_t Tlg6DecodeRow(const uint32_t* above, uint32_t* row, int32_t width, int3
                        int forward);
 bool TlgDecodeFirstChannel(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
 bool TlgDecodeOtherChannel(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
-bool TlgDecodeChannels(uint32_t* words, uint32_t count, int channels, const uint8_t* const* bits,
-                       const uint32_t* bitCounts);
+bool TlgDecodeChannels(uint32_t* words, const uint32_t* counts, int bands, int channels,
+                       const uint8_t* const* bits, const uint32_t* bitCounts,
+                           TlgRunEnds runEnds);
 
 // Faster forms (defined only where they can run; the selection checks the features).
 uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* input,
                              uint32_t inputLength, uint8_t* ring, uint32_t r, uint32_t* written);
-bool TlgDecodeChannelsScan(uint32_t* words, uint32_t count, int channels,
-                                  const uint8_t* const* bits, const uint32_t* bitCounts);
+bool TlgDecodeChannelsScan(uint32_t* words, const uint32_t* counts, int bands, int channels,
+                           const uint8_t* const* bits, const uint32_t* bitCounts,
+                           TlgRunEnds runEnds);
 #if defined(__i386__) || defined(__x86_64__)
 #define TLG_HAVE_X86_FORMS 1
-bool TlgDecodeChannelsBmi2(uint32_t* words, uint32_t count, int channels,
-                           const uint8_t* const* bits, const uint32_t* bitCounts);
+bool TlgDecodeChannelsBmi2(uint32_t* words, const uint32_t* counts, int bands, int channels,
+                           const uint8_t* const* bits, const uint32_t* bitCounts,
+                           TlgRunEnds runEnds);
 void Tlg5ComposeRow3Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
                          int32_t width);
 void Tlg5ComposeRow4Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,

@@ -124,7 +124,7 @@ ChannelRun decodeChannel(const TlgRoutines& f, const BitWriter& w, uint32_t coun
   const uint8_t* planes[1] = {bits.data()};
   const uint32_t counts[1] = {bitCount < 0 ? uint32_t(w.bits) : uint32_t(bitCount)};
   ChannelRun run{false, std::vector<uint32_t>(count + 1, 0xA5A5A5A5u)};
-  run.ok = f.decodeChannels(run.words.data(), count, 1, planes, counts);
+  run.ok = f.decodeChannels(run.words.data(), &count, 1, 1, planes, counts, kTlgRunEndsBranch);
   return run;
 }
 
@@ -310,54 +310,68 @@ TEST(TlgResidual, InvalidStreamsAreRefused) {
   }
 }
 
-// Random bands of 1 to 4 channels: every form decodes the same words, and on random bits
-// (mostly invalid) gives the same verdict and, when it accepts, the same words.
+// Random bands of 1 to 4 channels, one band or two at once (the second may be shorter):
+// every form decodes the same words, and on random bits (mostly invalid) gives the same
+// verdict and, when it accepts, the same words, whichever way it takes to the run ends.
 TEST(TlgResidual, FormsAgreeOnRandomBands) {
   std::mt19937 rng(11);
   const std::vector<TlgRoutines> all = forms();
-  for (int trial = 0; trial < 400; ++trial) {
-    const uint32_t count = 1 + rng() % 700;
-    const int channels = 1 + trial % 4;
-    std::vector<Bytes> data(static_cast<size_t>(channels));
-    std::vector<uint32_t> counts(static_cast<size_t>(channels), 0u);
-    std::vector<std::vector<int8_t>> values(static_cast<size_t>(channels));
+  for (int trial = 0; trial < 600; ++trial) {
+    const int bands = 1 + trial % 2;
+    const int channels = 1 + (trial / 2) % 4;
+    const uint32_t counts[2] = {uint32_t(1 + rng() % 700), uint32_t(1 + rng() % 700)};
+    const uint32_t total = counts[0] + (bands == 2 ? counts[1] : 0);
+    const int streams = bands * channels;
+    std::vector<Bytes> data(static_cast<size_t>(streams));
+    std::vector<uint32_t> bitCounts(static_cast<size_t>(streams), 0u);
+    std::vector<std::vector<int8_t>> values(static_cast<size_t>(streams));
+    // Mostly valid; otherwise one random stream among valid ones.
     const bool valid = trial % 3 != 0;
-    for (int c = 0; c < channels; ++c) {
+    const int broken = valid ? -1 : int(rng() % uint32_t(streams));
+    for (int s = 0; s < streams; ++s) {
+      const uint32_t count = counts[s / channels];
       BitWriter w;
-      if (valid) {
-        values[size_t(c)].resize(count);
-        for (auto& v : values[size_t(c)]) {
+      if (s != broken) {
+        values[size_t(s)].resize(count);
+        for (auto& v : values[size_t(s)]) {
           const uint32_t kind = rng() % 10;
           v = kind < 4 ? 0 : kind < 9 ? int8_t(int(rng() % 11) - 5) : int8_t(rng());
         }
-        encodeChannel(w, values[size_t(c)].data(), count);
+        encodeChannel(w, values[size_t(s)].data(), count);
       } else {
         const uint32_t n = rng() % 200;
         for (uint32_t i = 0; i < n * 8; ++i) w.putBit(rng() % 3 == 0);
       }
-      data[size_t(c)] = w.data;
-      data[size_t(c)].resize(w.data.size() + 16, 0);
-      counts[size_t(c)] = uint32_t(w.bits);
+      data[size_t(s)] = w.data;
+      data[size_t(s)].resize(w.data.size() + 16, 0);
+      bitCounts[size_t(s)] = uint32_t(w.bits);
     }
     std::vector<const uint8_t*> planes;
-    for (int c = 0; c < channels; ++c)
-      planes.push_back(trial % 7 == 3 && c == channels - 1 ? nullptr : data[size_t(c)].data());
-    std::vector<std::vector<uint32_t>> words(all.size(), std::vector<uint32_t>(count, 0x5A5A5A5Au));
-    std::vector<bool> ok(all.size());
-    for (size_t k = 0; k < all.size(); ++k)
-      ok[k] = all[k].decodeChannels(words[k].data(), count, channels, planes.data(), counts.data());
+    for (int s = 0; s < streams; ++s)
+      planes.push_back(trial % 7 == 3 && s == streams - 1 ? nullptr : data[size_t(s)].data());
+    const size_t runs = 2 * all.size();  // every form, run ends by branch and by mask
+    std::vector<std::vector<uint32_t>> words(runs, std::vector<uint32_t>(total, 0x5A5A5A5Au));
+    std::vector<bool> ok(runs);
+    for (size_t k = 0; k < runs; ++k)
+      ok[k] = all[k / 2].decodeChannels(words[k].data(), counts, bands, channels, planes.data(),
+                                        bitCounts.data(),
+                                        k % 2 ? kTlgRunEndsMasked : kTlgRunEndsBranch);
     if (valid) {
       ASSERT_TRUE(ok[0]);
-      for (uint32_t i = 0; i < count; ++i)
+      for (uint32_t i = 0; i < total; ++i) {
+        const int band = i < counts[0] ? 0 : 1;
+        const uint32_t at = band ? i - counts[0] : i;
         for (int c = 0; c < 4; ++c) {
-          const uint8_t want = c < channels && planes[size_t(c)] ? uint8_t(values[size_t(c)][i]) : 0;
+          const size_t s = size_t(band * channels + c);
+          const uint8_t want = c < channels && planes[s] ? uint8_t(values[s][at]) : 0;
           ASSERT_EQ(uint8_t(words[0][i] >> (8 * c)), want) << "trial " << trial;
         }
+      }
     }
-    for (size_t k = 1; k < all.size(); ++k) {
-      EXPECT_EQ(ok[k], ok[0]) << all[k].name << " trial " << trial;
+    for (size_t k = 1; k < runs; ++k) {
+      EXPECT_EQ(ok[k], ok[0]) << all[k / 2].name << " " << k % 2 << " trial " << trial;
       if (ok[0] && ok[k]) {
-        EXPECT_EQ(words[k], words[0]) << all[k].name << " trial " << trial;
+        EXPECT_EQ(words[k], words[0]) << all[k / 2].name << " " << k % 2 << " trial " << trial;
       }
     }
   }
