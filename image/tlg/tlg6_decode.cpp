@@ -139,6 +139,16 @@ uint32_t Tlg6DecodeRow(const uint32_t* above, uint32_t* row, int32_t width, int3
   return left;
 }
 
+void Tlg6DecodeRowPair(const uint32_t* above, uint32_t* rowA, uint32_t* rowB, int32_t width,
+                       int32_t blockLimit, const uint8_t* filterTypes, int32_t blockStride,
+                       const uint32_t* residualsA, const uint32_t* residualsB,
+                       uint32_t initialPixel, int32_t oddSkipA, int forwardA) {
+  Tlg6DecodeRow(above, rowA, width, 0, blockLimit, filterTypes, blockStride, residualsA,
+                initialPixel, oddSkipA, forwardA);
+  Tlg6DecodeRow(rowA, rowB, width, 0, blockLimit, filterTypes, blockStride, residualsB,
+                initialPixel, oddSkipA - 2, !forwardA);
+}
+
 bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& stream,
                 const TlgRoutines& routines) {
   uint8_t head[4];
@@ -217,19 +227,36 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
       const int32_t y0 = (firstBand + b) * 8;
       const int32_t h = height - y0 < 8 ? height - y0 : 8;
       const uint8_t* bandTypes = filterTypes.get() + std::size_t(firstBand + b) * xBlockCount;
-      for (int32_t j = 0; j < h; ++j) {
-        uint32_t* row = callbacks.scanline(image, y0 + j);
-        const int32_t oddSkip = h - 1 - 2 * j;
-        const int forward = (j & 1) ? 0 : 1;
-        if (wholeBlocks > 0)
-          routines.decodeRowWholeBlocks(above, row, width, 0, wholeBlocks, bandTypes, 8 * h,
-                                        bandResiduals + j * 8, initialPixel, oddSkip, forward);
-        if (lastBlockWidth > 0)
-          Tlg6DecodeRow(above, row, width, wholeBlocks, xBlockCount, bandTypes, 8 * h,
-                        bandResiduals + j * lastBlockWidth, initialPixel, oddSkip, forward);
-        if (colours == 1) expandGrey(row, width);
-        callbacks.scanline(image, -1);
-        above = row;
+      // Rows two at a time where the band has them: the whole blocks of both first, then
+      // each row's last, narrower block.
+      for (int32_t j = 0; j < h;) {
+        const int32_t rows = j + 1 < h ? 2 : 1;
+        uint32_t* row[2] = {callbacks.scanline(image, y0 + j), nullptr};
+        if (rows == 2) row[1] = callbacks.scanline(image, y0 + j + 1);
+        if (wholeBlocks > 0) {
+          if (rows == 2)
+            routines.decodeRowPairWholeBlocks(above, row[0], row[1], width, wholeBlocks,
+                                              bandTypes, 8 * h, bandResiduals + j * 8,
+                                              bandResiduals + (j + 1) * 8, initialPixel,
+                                              h - 1 - 2 * j, (j & 1) ? 0 : 1);
+          else
+            routines.decodeRowWholeBlocks(above, row[0], width, 0, wholeBlocks, bandTypes,
+                                          8 * h, bandResiduals + j * 8, initialPixel,
+                                          h - 1 - 2 * j, (j & 1) ? 0 : 1);
+        }
+        for (int32_t r = 0; r < rows; ++r, ++j) {
+          if (lastBlockWidth > 0)
+            Tlg6DecodeRow(above, row[r], width, wholeBlocks, xBlockCount, bandTypes, 8 * h,
+                          bandResiduals + j * lastBlockWidth, initialPixel, h - 1 - 2 * j,
+                          (j & 1) ? 0 : 1);
+          above = row[r];
+        }
+        // Grey rows are widened only now: the second row predicted from the first's byte 0,
+        // which widening keeps.
+        for (int32_t r = 0; r < rows; ++r) {
+          if (colours == 1) expandGrey(row[r], width);
+          callbacks.scanline(image, -1);
+        }
       }
       bandResiduals += counts[b];
     }

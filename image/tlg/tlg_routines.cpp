@@ -25,8 +25,9 @@ uint32_t TlgProbeCpu() {
 }
 
 const TlgRoutines& TlgPortableRoutines() {
-  static const TlgRoutines portable = {"portable",      TlgLzssDecode, Tlg5ComposeRow3,
-                                       Tlg5ComposeRow4, Tlg6DecodeRow, TlgDecodeChannels};
+  static const TlgRoutines portable = {"portable",      TlgLzssDecode,     Tlg5ComposeRow3,
+                                       Tlg5ComposeRow4, Tlg6DecodeRow,     Tlg6DecodeRowPair,
+                                       TlgDecodeChannels};
   return portable;
 }
 
@@ -46,6 +47,7 @@ std::vector<TlgRoutines> TlgAvailableRoutines(uint32_t features) {
     sse2.compose3 = Tlg5ComposeRow3Sse2;
     sse2.compose4 = Tlg5ComposeRow4Sse2;
     sse2.decodeRowWholeBlocks = Tlg6DecodeRowSse2;
+    sse2.decodeRowPairWholeBlocks = Tlg6DecodeRowPairSse2;
     sets.push_back(sse2);
     if (features & kTlgCpuBmi2) {
       TlgRoutines bmi2 = sse2;

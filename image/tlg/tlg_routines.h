@@ -61,12 +61,23 @@ using TlgDecodeChannelsFn = bool (*)(uint32_t* words, const uint32_t* counts, in
                                      int channels, const uint8_t* const* bits,
                                      const uint32_t* bitCounts, TlgRunEnds runEnds);
 
+// Two consecutive rows of a band over its whole blocks 0 .. blockLimit - 1: rowA from `above`
+// and residualsA (read as Tlg6DecodeRow reads them with oddSkipA and forwardA), then rowB from
+// rowA and residualsB (oddSkipA - 2, the other direction). The fast form interleaves the two
+// rows' prediction chains.
+using Tlg6DecodeRowPairFn = void (*)(const uint32_t* above, uint32_t* rowA, uint32_t* rowB,
+                                     int32_t width, int32_t blockLimit,
+                                     const uint8_t* filterTypes, int32_t blockStride,
+                                     const uint32_t* residualsA, const uint32_t* residualsB,
+                                     uint32_t initialPixel, int32_t oddSkipA, int forwardA);
+
 struct TlgRoutines {
   const char* name;
   TlgLzssDecodeFn lzssDecode;
   Tlg5ComposeFn compose3;
   Tlg5ComposeFn compose4;
   Tlg6DecodeRowFn decodeRowWholeBlocks;
+  Tlg6DecodeRowPairFn decodeRowPairWholeBlocks;
   TlgDecodeChannelsFn decodeChannels;
 };
 
@@ -100,6 +111,10 @@ uint32_t Tlg6DecodeRow(const uint32_t* above, uint32_t* row, int32_t width, int3
                        int32_t blockLimit, const uint8_t* filterTypes, int32_t blockStride,
                        const uint32_t* residuals, uint32_t initialPixel, int32_t oddSkip,
                        int forward);
+void Tlg6DecodeRowPair(const uint32_t* above, uint32_t* rowA, uint32_t* rowB, int32_t width,
+                       int32_t blockLimit, const uint8_t* filterTypes, int32_t blockStride,
+                       const uint32_t* residualsA, const uint32_t* residualsB,
+                       uint32_t initialPixel, int32_t oddSkipA, int forwardA);
 bool TlgDecodeFirstChannel(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
 bool TlgDecodeOtherChannel(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
 bool TlgDecodeChannels(uint32_t* words, const uint32_t* counts, int bands, int channels,
@@ -117,6 +132,10 @@ bool TlgDecodeChannelsScan(uint32_t* words, const uint32_t* counts, int bands, i
 bool TlgDecodeChannelsBmi2(uint32_t* words, const uint32_t* counts, int bands, int channels,
                            const uint8_t* const* bits, const uint32_t* bitCounts,
                            TlgRunEnds runEnds);
+void Tlg6DecodeRowPairSse2(const uint32_t* above, uint32_t* rowA, uint32_t* rowB, int32_t width,
+                           int32_t blockLimit, const uint8_t* filterTypes, int32_t blockStride,
+                           const uint32_t* residualsA, const uint32_t* residualsB,
+                           uint32_t initialPixel, int32_t oddSkipA, int forwardA);
 void Tlg5ComposeRow3Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
                          int32_t width);
 void Tlg5ComposeRow4Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,

@@ -125,6 +125,52 @@ TLG_SSE2 inline __m128i fourPixels(__m128i left, __m128i above, __m128i aboveLef
   return left;
 }
 
+// The same four pixels, also returned as one vector (the row below predicts from them).
+template <bool kAverage>
+TLG_SSE2 inline __m128i fourPixelsKept(__m128i& left, __m128i above, __m128i aboveLeft,
+                                       __m128i res) {
+  __m128i p[4];
+  for (int k = 0; k < 4; ++k) {
+    const __m128i pred = kAverage ? _mm_avg_epu8(left, above) : medSse2(left, above, aboveLeft);
+    left = p[k] = _mm_add_epi8(pred, res);
+    above = _mm_srli_si128(above, 4);
+    aboveLeft = _mm_srli_si128(aboveLeft, 4);
+    res = _mm_srli_si128(res, 4);
+  }
+  return _mm_unpacklo_epi64(_mm_unpacklo_epi32(p[0], p[1]), _mm_unpacklo_epi32(p[2], p[3]));
+}
+
+// One block's 8 residuals, in pixel order and colour-transformed.
+TLG_SSE2 inline void blockResiduals(const uint32_t* p, int forward, uint32_t type, __m128i& r0,
+                                    __m128i& r1) {
+  r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
+  if (!forward) {
+    const __m128i t = _mm_shuffle_epi32(r1, 0x1B);
+    r1 = _mm_shuffle_epi32(r0, 0x1B);
+    r0 = t;
+  }
+  if (type >> 1) transformSse2(r0, r1, kTransformsSse2.steps[(type >> 1) & 15]);
+}
+
+// One block of 8 pixels of a row from the 8 above (a0, a1) and the one above-left of them
+// (lane 0 of aboveLeft); writes them to out and returns them in n0, n1.
+TLG_SSE2 inline void blockPixels(__m128i& left, __m128i a0, __m128i a1, __m128i aboveLeft,
+                                 __m128i r0, __m128i r1, uint32_t type, uint32_t* out,
+                                 __m128i& n0, __m128i& n1) {
+  const __m128i c0 = _mm_or_si128(_mm_slli_si128(a0, 4), aboveLeft);
+  const __m128i c1 = _mm_or_si128(_mm_slli_si128(a1, 4), _mm_srli_si128(a0, 12));
+  if (type & 1) {
+    n0 = fourPixelsKept<true>(left, a0, c0, r0);
+    n1 = fourPixelsKept<true>(left, a1, c1, r1);
+  } else {
+    n0 = fourPixelsKept<false>(left, a0, c0, r0);
+    n1 = fourPixelsKept<false>(left, a1, c1, r1);
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), n0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), n1);
+}
+
 }  // namespace
 
 void Tlg5ComposeRow3Sse2(uint32_t* row, const uint32_t* above, const uint8_t* const* planes,
@@ -178,6 +224,38 @@ TLG_SSE2 uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_
     aboveLeft = up[7];
   }
   return uint32_t(_mm_cvtsi128_si32(left));
+}
+
+// Block by block, the first row's block and then the second row's from it in registers: each
+// row's pixels wait on their left neighbours, and the two chains are independent, so the
+// processor runs them side by side.
+TLG_SSE2 void Tlg6DecodeRowPairSse2(const uint32_t* above, uint32_t* rowA, uint32_t* rowB,
+                                    int32_t width, int32_t blockLimit,
+                                    const uint8_t* filterTypes, int32_t blockStride,
+                                    const uint32_t* residualsA, const uint32_t* residualsB,
+                                    uint32_t initialPixel, int32_t oddSkipA, int forwardA) {
+  (void)width;
+  const __m128i initial = _mm_cvtsi32_si128(int(initialPixel));
+  __m128i leftA = initial, leftB = initial, aboveLeftA = initial, aboveLeftB = initial;
+  const int32_t oddSkipB = oddSkipA - 2;
+  const int forwardB = !forwardA;
+  for (int32_t i = 0; i < blockLimit; ++i) {
+    const uint32_t type = filterTypes[i];
+    const std::ptrdiff_t at = std::ptrdiff_t(i) * blockStride;
+    __m128i rA0, rA1, rB0, rB1;
+    blockResiduals(residualsA + at + ((i & 1) ? std::ptrdiff_t(oddSkipA) * 8 : 0), forwardA,
+                   type, rA0, rA1);
+    blockResiduals(residualsB + at + ((i & 1) ? std::ptrdiff_t(oddSkipB) * 8 : 0), forwardB,
+                   type, rB0, rB1);
+    const uint32_t* up = above + 8 * i;
+    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up));
+    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up + 4));
+    __m128i nA0, nA1, nB0, nB1;
+    blockPixels(leftA, a0, a1, aboveLeftA, rA0, rA1, type, rowA + 8 * i, nA0, nA1);
+    blockPixels(leftB, nA0, nA1, aboveLeftB, rB0, rB1, type, rowB + 8 * i, nB0, nB1);
+    aboveLeftA = _mm_srli_si128(a1, 12);
+    aboveLeftB = _mm_srli_si128(nA1, 12);
+  }
 }
 
 }  // namespace limg
