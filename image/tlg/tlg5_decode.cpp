@@ -71,14 +71,17 @@ bool Tlg5Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   const uint64_t recordLimit = uint64_t(width) * uint64_t(blockHeight) + 10;
   const int32_t rowsPerBlock = blockHeight < height ? blockHeight : height;
   const uint64_t capacity64 = uint64_t(width) * uint64_t(rowsPerBlock) + 10;
-  if (capacity64 > 0xFFFFFFF0u - kTlgLzssSlack) return false;
+  if (capacity64 > 0xFFFFFFF0u - kTlgLzssSlack - kTlgLzssHistory) return false;
   const uint32_t capacity = uint32_t(capacity64);
   AlignedPtr<uint8_t> ring = allocZeroed<uint8_t>(4096);
   AlignedPtr<uint8_t> planeBuffer[4];
   const uint8_t* planes[4] = {nullptr, nullptr, nullptr, nullptr};
+  uint8_t* planeOutput[4] = {nullptr, nullptr, nullptr, nullptr};
   for (int32_t c = 0; c < colours; ++c) {
-    planeBuffer[c] = allocZeroed<uint8_t>(std::size_t(capacity) + kTlgLzssSlack);
-    planes[c] = planeBuffer[c].get();
+    planeBuffer[c] =
+        allocZeroed<uint8_t>(kTlgLzssHistory + std::size_t(capacity) + kTlgLzssSlack);
+    planeOutput[c] = planeBuffer[c].get() + kTlgLzssHistory;
+    planes[c] = planeOutput[c];
   }
   AlignedPtr<uint32_t> zeroRow = allocZeroed<uint32_t>(std::size_t(width));
   const Tlg5ComposeFn compose = colours == 4 ? routines.compose4 : routines.compose3;
@@ -95,14 +98,14 @@ bool Tlg5Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
       if (dataSize > recordLimit || dataSize > stream.remaining()) return false;
       if (mark != 0) {
         if (dataSize < needed) return false;
-        stream.read(planeBuffer[c].get(), dataSize < capacity ? dataSize : capacity);
+        stream.read(planeOutput[c], dataSize < capacity ? dataSize : capacity);
         stream.seek(dataSize - (dataSize < capacity ? dataSize : capacity), 1);
       } else {
         // Decoded straight from the caller's bytes.
         const uint8_t* coded = stream.data + stream.position;
         stream.seek(dataSize, 1);
         uint32_t written = 0;
-        r = routines.lzssDecode(planeBuffer[c].get(), capacity, coded, dataSize, ring.get(), r,
+        r = routines.lzssDecode(planeOutput[c], capacity, coded, dataSize, ring.get(), r,
                                 &written);
         if (written > capacity || written < needed) return false;
       }

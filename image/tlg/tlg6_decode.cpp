@@ -170,8 +170,10 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   if (least > stream.remaining()) return false;
   if (callbacks.size(image, width, height, colours) == 0) return false;
   const uint32_t mapSize = uint32_t(mapSize64);
-  AlignedPtr<uint8_t> filterTypes = allocBuffer<uint8_t>(std::size_t(mapSize) + kTlgLzssSlack);
-  if (!readFilterTypes(stream, filterTypes.get(), mapSize, routines)) return false;
+  AlignedPtr<uint8_t> filterBuffer =
+      allocBuffer<uint8_t>(kTlgLzssHistory + std::size_t(mapSize) + kTlgLzssSlack);
+  uint8_t* const filterTypes = filterBuffer.get() + kTlgLzssHistory;
+  if (!readFilterTypes(stream, filterTypes, mapSize, routines)) return false;
 
   // Channel bits are read in place when 16 bytes of the data follow them (the bit readers
   // load whole words); otherwise from a zero-padded copy. The residuals of two bands are
@@ -226,7 +228,7 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
     for (int32_t b = 0; b < bands; ++b) {
       const int32_t y0 = (firstBand + b) * 8;
       const int32_t h = height - y0 < 8 ? height - y0 : 8;
-      const uint8_t* bandTypes = filterTypes.get() + std::size_t(firstBand + b) * xBlockCount;
+      const uint8_t* bandTypes = filterTypes + std::size_t(firstBand + b) * xBlockCount;
       // Rows two at a time where the band has them: the whole blocks of both first, then
       // each row's last, narrower block.
       for (int32_t j = 0; j < h;) {

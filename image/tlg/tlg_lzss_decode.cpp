@@ -73,21 +73,82 @@ uint32_t TlgLzssDecode(uint8_t* output, uint32_t capacity, const uint8_t* input,
   return r;
 }
 
-// The same decoding with the output buffer as the window: a match copies from `back` bytes
-// behind the current output byte, where back = (r - source) mod 4096 (4096 when 0), and only
-// history from before this call comes from the ring, which is brought up to date at the end.
+// The same decoding with the output buffer as the window: the ring is laid out in the
+// kTlgLzssHistory bytes before `output` (oldest first), so a match always copies from `back`
+// bytes behind the current output byte, where back = (r - source) mod 4096 (4096 when 0);
+// the ring is brought up to date at the end.
+namespace {
+
+inline void copy16(uint8_t* dst, const uint8_t* src) { std::memcpy(dst, src, 16); }
+
+// A match of `length` bytes from `back` (1..4096) behind dst. At 16 or more whole 16-byte
+// pieces, each read before it is overwritten; the last may run into the slack past the match.
+inline void copyMatch(uint8_t* dst, uint32_t back, uint32_t length) {
+  const uint8_t* src = dst - back;
+  if (back >= 16) {
+    for (uint32_t k = 0; k < length; k += 16) copy16(dst + k, src + k);
+  } else {
+    // The pattern of `back` bytes, one repetition per step through a 16-byte piece.
+    for (uint32_t k = 0; k < length; k += back) {
+      uint8_t piece[16];
+      std::memcpy(piece, src + k, 16);
+      std::memcpy(dst + k, piece, 16);
+    }
+  }
+}
+
+// Input bytes a whole group may read in the fast loop: the flag byte, eight items of up to
+// 3 bytes, and a 32-byte piece read from the last item's start.
+constexpr uint32_t kFastGroupInput = 1 + 7 * 3 + 32;
+
+}  // namespace
+
 uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* input,
                              uint32_t inputLength, uint8_t* ring, uint32_t r, uint32_t* written) {
   const uint32_t r0 = r & kRingMask;
+  std::memcpy(output - kTlgLzssHistory, ring + r0, kTlgLzssHistory - r0);
+  std::memcpy(output - r0, ring, r0);
   uint32_t out = 0, i = 0;
   bool overflow = false;
+  // Whole groups while the input holds one and its reading room: every item, literal or
+  // match, is a source, a length and an input step chosen without a branch, copied as two
+  // 16-byte pieces (a literal's extra bytes land where the next items write). Only matches
+  // longer than 32 bytes, matches closer than 16 bytes and the output's end branch away.
+  while (inputLength - i >= kFastGroupInput) {
+    uint32_t flags = input[i++] | 0x100;  // the 0x100 marks the end of the group
+    do {
+      const bool isMatch = flags & 1;
+      const uint32_t literals = uint32_t(__builtin_ctz(flags));
+      const uint32_t v = uint32_t(input[i]) | uint32_t(input[i + 1]) << 8;
+      const bool extended = (v >> 12) == 15;
+      const uint32_t matchLength = (v >> 12) + 3 + (extended ? input[i + 2] : 0u);
+      const uint32_t back = (((r0 + out) - (v & kRingMask) - 1) & kRingMask) + 1;
+      const uint32_t length = isMatch ? matchLength : literals;
+      const uint8_t* src = isMatch ? output + out - back : input + i;
+      i += isMatch ? 2 + uint32_t(extended) : literals;
+      flags >>= isMatch ? 1 : literals;
+      if (length > capacity - out) {
+        overflow = true;
+        goto done;
+      }
+      uint8_t* dst = output + out;
+      out += length;
+      if (isMatch && back < 16) {
+        copyMatch(dst, back, length);
+        continue;
+      }
+      copy16(dst, src);
+      copy16(dst + 16, src + 16);
+      for (uint32_t k = 32; k < length; k += 16) copy16(dst + k, src + k);
+    } while (flags != 1);
+  }
+  // The last groups item by item, every bound checked.
   while (i < inputLength) {
     uint32_t flags = input[i++] | 0x100;  // the 0x100 marks the end of the group
     int items = 8;
     while (items > 0 && i < inputLength) {
       if (!(flags & 1)) {
-        // A run of literals up to the next match flag, copied 8 bytes at a time when the
-        // input and the output have room for whole pieces.
+        // A run of literals up to the next match flag.
         uint32_t count = uint32_t(__builtin_ctz(flags));
         if (count > uint32_t(items)) count = uint32_t(items);
         if (count > inputLength - i) count = inputLength - i;
@@ -95,11 +156,7 @@ uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* 
           overflow = true;
           goto done;
         }
-        if (inputLength - i >= 8) {
-          std::memcpy(output + out, input + i, 8);
-        } else {
-          for (uint32_t k = 0; k < count; ++k) output[out + k] = input[i + k];
-        }
+        std::memcpy(output + out, input + i, count);
         out += count;
         i += count;
         flags >>= count;
@@ -115,42 +172,19 @@ uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* 
         overflow = true;
         goto done;
       }
-      uint32_t back = ((r0 + out) - m.source) & kRingMask;
-      if (back == 0) back = 4096;
-      uint8_t* dst = output + out;
-      if (back > out) {
-        // Starts in the history before this call.
-        for (uint32_t k = 0; k < m.length; ++k) {
-          const int64_t at = int64_t(out) + k - back;
-          dst[k] = at < 0 ? ring[uint32_t(int64_t(r0) + 4096 + at) & kRingMask] : output[at];
-        }
-      } else if (back >= 16) {
-        // Whole 16-byte pieces; the last may run into the slack past the match.
-        const uint8_t* src = dst - back;
-        for (uint32_t k = 0; k < m.length; k += 16) std::memcpy(dst + k, src + k, 16);
-      } else if (back == 1) {
-        std::memset(dst, dst[-1], m.length);
-      } else {
-        const uint8_t* src = dst - back;
-        for (uint32_t k = 0; k < m.length; ++k) dst[k] = src[k];
-      }
+      const uint32_t back = (((r0 + out) - m.source - 1) & kRingMask) + 1;
+      copyMatch(output + out, back, m.length);
       out += m.length;
     }
   }
 done:
-  if (overflow) {
-    *written = capacity + 1;
-  } else {
-    *written = out;
-  }
-  // The ring receives the last (up to 4096) bytes produced.
-  const uint32_t keep = out < 4096 ? out : 4096;
-  const uint8_t* tail = output + out - keep;
-  const uint32_t start = (r0 + out - keep) & kRingMask;
-  const uint32_t first = keep < 4096 - start ? keep : 4096 - start;
-  std::memcpy(ring + start, tail, first);
-  std::memcpy(ring, tail + first, keep - first);
-  return (r0 + out) & kRingMask;
+  *written = overflow ? capacity + 1 : out;
+  // The ring receives the last 4096 bytes of the window.
+  const uint8_t* tail = output + out - kTlgLzssHistory;
+  const uint32_t start = (r0 + out) & kRingMask;
+  std::memcpy(ring + start, tail, kTlgLzssHistory - start);
+  std::memcpy(ring, tail + (kTlgLzssHistory - start), start);
+  return start;
 }
 
 }  // namespace limg

@@ -7,10 +7,12 @@
 
 namespace limg {
 
-// Output buffers handed to an LZSS decode routine have this many writable bytes past their
-// capacity: the fast forms copy in whole 16-byte pieces. Bytes past the decoded length are
-// left undefined.
+// Output buffers handed to an LZSS decode routine have kTlgLzssSlack writable bytes past their
+// capacity (the fast forms copy in whole 16-byte pieces) and kTlgLzssHistory writable bytes
+// before them (the window forms lay the ring out there). Bytes past the decoded length and
+// the history bytes are left undefined.
 constexpr uint32_t kTlgLzssSlack = 32;
+constexpr uint32_t kTlgLzssHistory = 4096;
 
 // The fewest LZSS bytes that can decode to `outputBytes` bytes: at best a flag byte and eight
 // 3-byte matches of 273 bytes each, 25 bytes for 2184. Headers that claim more output than
