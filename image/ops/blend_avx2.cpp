@@ -120,6 +120,11 @@ BLEND_AVX2 inline __m256i normalOverTranslucent8(__m256i s, __m256i d, __m256i a
 BLEND_AVX2 int32_t blendNormalRowAvx2(uint32_t* to, const uint32_t* from, int32_t n, bool full, uint32_t opacity) {
   int32_t i = 0;
   for (; i + 8 <= n; i += 8) {
+    // Both rows asked for 512 bytes ahead: the processor's own prefetching alone left
+    // the loop waiting on memory, by up to half its time depending on where the two
+    // pictures lie relative to each other (a prefetch past the row's end is harmless).
+    _mm_prefetch(reinterpret_cast<const char*>(from + i + 128), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(to + i + 128), _MM_HINT_T0);
     const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i));
     const __m256i as = sourceAlpha8(s, full, opacity);
     const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + i));

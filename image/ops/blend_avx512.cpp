@@ -107,7 +107,14 @@ BLEND_AVX512 inline void normalGroup16(uint32_t* to, const uint32_t* from, __mma
 
 BLEND_AVX512 void blendNormalRowAvx512(uint32_t* to, const uint32_t* from, int32_t n, bool full, uint32_t opacity) {
   int32_t i = 0;
-  for (; i + 16 <= n; i += 16) normalGroup16(to + i, from + i, 0xFFFF, full, opacity);
+  for (; i + 16 <= n; i += 16) {
+    // Both rows asked for 512 bytes ahead: the processor's own prefetching alone left
+    // the loop waiting on memory, by up to half its time depending on where the two
+    // pictures lie relative to each other (a prefetch past the row's end is harmless).
+    _mm_prefetch(reinterpret_cast<const char*>(from + i + 128), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(to + i + 128), _MM_HINT_T0);
+    normalGroup16(to + i, from + i, 0xFFFF, full, opacity);
+  }
   if (i < n) normalGroup16(to + i, from + i, __mmask16((1u << (n - i)) - 1), full, opacity);
 }
 
