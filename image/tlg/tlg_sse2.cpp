@@ -111,21 +111,8 @@ TLG_SSE2 inline __m128i medSse2(__m128i a, __m128i b, __m128i c) {
   return _mm_min_epu8(_mm_adds_epu8(mn, _mm_subs_epu8(mx, c)), mx);
 }
 
-template <bool kAverage>
-TLG_SSE2 inline __m128i fourPixels(__m128i left, __m128i above, __m128i aboveLeft, __m128i res,
-                                   uint32_t* out) {
-  for (int k = 0; k < 4; ++k) {
-    const __m128i pred = kAverage ? _mm_avg_epu8(left, above) : medSse2(left, above, aboveLeft);
-    left = _mm_add_epi8(pred, res);
-    out[k] = uint32_t(_mm_cvtsi128_si32(left));
-    above = _mm_srli_si128(above, 4);
-    aboveLeft = _mm_srli_si128(aboveLeft, 4);
-    res = _mm_srli_si128(res, 4);
-  }
-  return left;
-}
-
-// The same four pixels, also returned as one vector (the row below predicts from them).
+// Four pixels of a row, each predicted from its left neighbour (lane 0 of `left`), returned
+// as one vector (the row below predicts from them).
 template <bool kAverage>
 TLG_SSE2 inline __m128i fourPixelsKept(__m128i& left, __m128i above, __m128i aboveLeft,
                                        __m128i res) {
@@ -190,38 +177,23 @@ TLG_SSE2 uint32_t Tlg6DecodeRowSse2(const uint32_t* above, uint32_t* row, int32_
                                     const uint32_t* residuals, uint32_t initialPixel,
                                     int32_t oddSkip, int forward) {
   (void)width;
-  uint32_t aboveLeft = initialPixel;
-  __m128i left = _mm_cvtsi32_si128(int(initialPixel));
+  __m128i left = _mm_cvtsi32_si128(int(initialPixel)), aboveLeft = left;
   if (firstBlock > 0) {
     left = _mm_cvtsi32_si128(int(row[8 * firstBlock - 1]));
-    aboveLeft = above[8 * firstBlock - 1];
+    aboveLeft = _mm_cvtsi32_si128(int(above[8 * firstBlock - 1]));
   }
   for (int32_t i = firstBlock; i < blockLimit; ++i) {
-    const uint32_t* p = residuals + std::ptrdiff_t(i) * blockStride;
-    if (i & 1) p += std::ptrdiff_t(oddSkip) * 8;
-    __m128i r0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i r1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
-    if (!forward) {
-      const __m128i t = _mm_shuffle_epi32(r1, 0x1B);
-      r1 = _mm_shuffle_epi32(r0, 0x1B);
-      r0 = t;
-    }
     const uint32_t type = filterTypes[i];
-    if (type >> 1) transformSse2(r0, r1, kTransformsSse2.steps[(type >> 1) & 15]);
+    __m128i r0, r1;
+    blockResiduals(residuals + std::ptrdiff_t(i) * blockStride +
+                       ((i & 1) ? std::ptrdiff_t(oddSkip) * 8 : 0),
+                   forward, type, r0, r1);
     const uint32_t* up = above + 8 * i;
     const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up));
     const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(up + 4));
-    const __m128i c0 = _mm_or_si128(_mm_slli_si128(a0, 4), _mm_cvtsi32_si128(int(aboveLeft)));
-    const __m128i c1 = _mm_or_si128(_mm_slli_si128(a1, 4), _mm_srli_si128(a0, 12));
-    uint32_t* out = row + 8 * i;
-    if (type & 1) {
-      left = fourPixels<true>(left, a0, c0, r0, out);
-      left = fourPixels<true>(left, a1, c1, r1, out + 4);
-    } else {
-      left = fourPixels<false>(left, a0, c0, r0, out);
-      left = fourPixels<false>(left, a1, c1, r1, out + 4);
-    }
-    aboveLeft = up[7];
+    __m128i n0, n1;
+    blockPixels(left, a0, a1, aboveLeft, r0, r1, type, row + 8 * i, n0, n1);
+    aboveLeft = _mm_srli_si128(a1, 12);
   }
   return uint32_t(_mm_cvtsi128_si32(left));
 }

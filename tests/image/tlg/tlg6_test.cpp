@@ -18,12 +18,13 @@ std::vector<uint8_t> randomTypes(std::mt19937& rng, int width, int height) {
   return t;
 }
 
-// Widths below 8, multiples of 8 and others; heights with short last bands (19: 3 rows).
+// Widths below 8, multiples of 8 and others; heights with short last bands of every parity
+// (19: 3 rows, 12: 4, 5 and 14: 5 and 6), which set where odd blocks and odd rows start.
 TEST(Tlg6, MatchesReferenceOverShapes) {
   std::mt19937 rng(6);
   for (int colours : {1, 3, 4})
     for (int width : {1, 3, 7, 8, 9, 16, 21, 24, 37})
-      for (int height : {1, 2, 3, 8, 9, 19}) {
+      for (int height : {1, 2, 3, 5, 8, 9, 12, 14, 19}) {
         SCOPED_TRACE(testing::Message() << colours << " colours " << width << "x" << height);
         const auto residual = randomResiduals(rng, width, height, colours);
         const auto types = randomTypes(rng, width, height);
