@@ -289,14 +289,15 @@ TEST(Bilinear, VectorKernelsMatchPortable) {
         taps[i] = BilinearTap{first, first + 1, frac};
       }
       taps[0] = BilinearTap{0, 1, (1 << 18) - 1};  // 255 -> 0, the most negative difference
-      std::vector<int32_t> want(count * 4), got(count * 4, -1);
+      std::vector<int16_t> want(count * 4), got(count * 4, -1);
       portable.horizontal(src.data(), taps.data(), count, want.data());
       k.horizontal(src.data(), taps.data(), count, got.data());
       ASSERT_EQ(got, want) << level << " " << count;
 
-      std::vector<int32_t> other(count * 4);
-      for (int32_t& v : other) v = int32_t(rng() % 256);
-      for (int32_t fy : {0, 1, 12345, (1 << 18) - 1, 1 << 18}) {
+      std::vector<int16_t> other(count * 4);
+      for (int16_t& v : other) v = int16_t(rng() % 256);
+      for (std::size_t c = 0; c < 4; ++c) other[c] = 255;  // against the 0s above: the largest difference
+      for (int32_t fy : {0, 1, 511, 512, 12345, int32_t(rng() % (1 << 18)), (1 << 18) - 1, 1 << 18}) {
         std::vector<uint32_t> rowWant(count), rowGot(count + 1, 0xDEADBEEF);
         portable.vertical(want.data(), other.data(), fy, rowWant.data(), count);
         k.vertical(want.data(), other.data(), fy, rowGot.data(), count);
