@@ -40,7 +40,8 @@ void moveForNewScale(const RECT* suggested) {
   GetClientRect(mainWindow, &client);
   WindowSize outer = outerForClient({now.right - now.left, now.bottom - now.top}, {client.right, client.bottom},
                                     {clientWidth, clientHeight});
-  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS;  // all repainted afterwards
+  // All repainted afterwards, the frame included.
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW;
   SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
   if (correctedOuterSize(outer)) SetWindowPos(mainWindow, nullptr, x, y, outer.width, outer.height, flags);
 }
@@ -58,7 +59,7 @@ void followDpiChange(WPARAM dpiWord, const RECT* suggested) {
   }
   relayoutControls([suggested] { moveForNewScale(suggested); });
   if (previousFont && previousFont != uiFont) DeleteObject(previousFont);
-  RedrawWindow(mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  RedrawWindow(mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ check_box() {
   fi
 }
 
-# check_panel_pixels PICTURE SCALE LEFT,TOP: the screenshot at the panel's device place
+# check_panel_pixels PICTURE SCALE LEFT,TOP [WIDTH]: the screenshot at the panel's device place
 # equals the picture decoded and resized as the launcher does it.
 check_panel_pixels() {
   local shot=$work/$tag-shot.png origin ox oy size
@@ -137,6 +137,8 @@ check_panel_pixels() {
   size=$(probe expect "$app_pictures/$1" "$2" "$2" "$work/$tag-expect.bgra") || { fail "expect $1"; return; }
   local w=${size% *} h=${size#* } left=${3%,*} top=${3#*,}
   convert -size "${w}x${h}" -depth 8 "bgra:$work/$tag-expect.bgra" -alpha off "$work/$tag-expect.png"
+  w=${4:-$w}  # only the left w columns (the rest covered by another panel)
+  convert "$work/$tag-expect.png" -crop "${w}x${h}+0+0" +repage "$work/$tag-expect.png"
   convert "$shot" -crop "${w}x${h}+$((ox + left))+$((oy + top))" +repage -alpha off "$work/$tag-crop.png"
   local diff
   diff=$(compare -metric AE "$work/$tag-expect.png" "$work/$tag-crop.png" null: 2>&1)
@@ -427,14 +429,19 @@ case "$case" in
   window_144) case_window 144 ;;
   dpi_change) case_dpi_change ;;
   plain_files)
+    # Panels overlap in table order: one wholly under back, and front partly over it.
     picture back.bmp 200 120 '#406080-#80c0a0'
-    layout "Launcher,320,200" "img,pictures/back.bmp,0,0" "btn,Quit,230,170,,1"
+    picture under.bmp 100 60 '#f00000-#00f000'
+    picture front.bmp 120 70 '#e0a030-#3040a0'
+    layout "Launcher,320,200" "img,pictures/under.bmp,20,20" "img,pictures/back.bmp,0,0" \
+      "img,pictures/front.bmp,150,90" "btn,Quit,230,170,,1"
     rm -rf "$app_pictures" && cp -r "$app/data/pictures" "$app_pictures"
     plain
     start
     read_window
     check_window 320 200
-    check_panel_pixels back.bmp 1 0,0
+    check_panel_pixels front.bmp 1 150,90
+    check_panel_pixels back.bmp 1 0,0 150  # where front leaves it
     probe click Quit >/dev/null
     expect_eq "exit code" "$(exit_code 15)" 0
     ;;
