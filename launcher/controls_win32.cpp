@@ -240,60 +240,91 @@ void redrawPanelPicture(ImagePanel& slot) {
 }
 
 // The panels to draw again, shared among the processors: each thread takes the next panel
-// until none is left. A job touches its own panel's bits alone (the bitmaps are made before).
+// until none is left. This thread queues them while it makes their bitmaps, so the others
+// start on the first while the rest are made. A job touches its own panel's bits alone.
 constexpr DWORD kMostDrawThreads = kPanelSlots;  // one per panel at most
 
 struct PanelJobs {
   ImagePanel* panels[kPanelSlots];
-  LONG count = 0;
+  volatile LONG count = 0;     // queued so far
+  volatile LONG complete = 0;  // 1 once every panel is queued
   volatile LONG next = 0;
 };
 
+void queueJob(PanelJobs& jobs, ImagePanel& slot) {
+  jobs.panels[jobs.count] = &slot;
+  InterlockedIncrement(&jobs.count);  // publishes the entry
+}
+
+// The next queued panel, waiting while more may come; null once none is left.
+ImagePanel* takeJob(PanelJobs& jobs) {
+  const LONG i = InterlockedIncrement(&jobs.next) - 1;
+  for (;;) {
+    const bool complete = InterlockedCompareExchange(&jobs.complete, 0, 0) != 0;  // before count
+    if (i < InterlockedCompareExchange(&jobs.count, 0, 0)) return jobs.panels[i];
+    if (complete) return nullptr;
+    SwitchToThread();
+  }
+}
+
 DWORD WINAPI runPanelJobs(void* argument) {
   PanelJobs& jobs = *static_cast<PanelJobs*>(argument);
-  for (LONG i; (i = InterlockedIncrement(&jobs.next) - 1) < jobs.count;) redrawPanelPicture(*jobs.panels[i]);
+  while (ImagePanel* slot = takeJob(jobs)) redrawPanelPicture(*slot);
   return 0;
 }
 
-void runPanelJobsInParallel(PanelJobs& jobs, const std::function<void()>& alongside) {
-  SYSTEM_INFO system;
-  GetSystemInfo(&system);
-  const int helpers = int(std::min<LONG>(LONG(std::min(system.dwNumberOfProcessors, kMostDrawThreads)), jobs.count)) - 1;
+// Helper threads for `panels` jobs, one per further processor; a thread that can't be had
+// leaves its share to the others.
+struct JobThreads {
   HANDLE threads[kMostDrawThreads];
   int started = 0;
-  for (; started < helpers; ++started) {  // a thread that can't be had leaves its share to the others
-    threads[started] = CreateThread(nullptr, 0, runPanelJobs, &jobs, 0, nullptr);
-    if (!threads[started]) break;
+  JobThreads(PanelJobs& jobs, int panels) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const int helpers = std::min(int(std::min(system.dwNumberOfProcessors, kMostDrawThreads)), panels) - 1;
+    for (; started < helpers; ++started) {
+      threads[started] = CreateThread(nullptr, 0, runPanelJobs, &jobs, 0, nullptr);
+      if (!threads[started]) break;
+    }
   }
-  alongside();
-  runPanelJobs(&jobs);
-  if (started > 0) WaitForMultipleObjects(DWORD(started), threads, TRUE, INFINITE);
-  for (int i = 0; i < started; ++i) CloseHandle(threads[i]);
-}
+  ~JobThreads() {
+    if (started > 0) WaitForMultipleObjects(DWORD(started), threads, TRUE, INFINITE);
+    for (int i = 0; i < started; ++i) CloseHandle(threads[i]);
+  }
+  JobThreads(const JobThreads&) = delete;
+  JobThreads& operator=(const JobThreads&) = delete;
+};
 
 }  // namespace
 
 void relayoutControls(const std::function<void()>& alongside) {
-  // The caller repaints the whole window afterwards: no copying or painting per move.
-  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW;
-  for (ButtonControl& slot : buttonTable) {
-    if (!slot.window) continue;
-    const DeviceRect r = scaledRect(slot.x, slot.y, slot.width, slot.height);
-    SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
-    SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
-  }
-  PanelJobs jobs;
-  for (ImagePanel& slot : panelTable) {
-    if (!slot.window) continue;
-    const DeviceRect r = scaledRect(slot.logicalX, slot.logicalY, slot.logicalWidth, slot.logicalHeight);
-    SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
-    SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
-    HDC windowDC = GetDC(slot.window);
-    makePanelBitmap(slot, windowDC, false);
-    ReleaseDC(slot.window, windowDC);
-    if (slot.bits) jobs.panels[jobs.count++] = &slot;
-  }
+  int panels = 0;
+  while (panels < kPanelSlots && panelTable[panels].window) ++panels;
   // Resizing the pictures (and the first writes into the new bitmaps' memory) is most of a
   // DPI change's time; the panels are independent, so the processors share them.
-  runPanelJobsInParallel(jobs, alongside);
+  PanelJobs jobs;
+  {
+    JobThreads helpers(jobs, panels);
+    // The caller repaints the whole window afterwards: no copying or painting per move.
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW;
+    for (ButtonControl& slot : buttonTable) {
+      if (!slot.window) continue;
+      const DeviceRect r = scaledRect(slot.x, slot.y, slot.width, slot.height);
+      SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
+      SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+    }
+    for (int i = 0; i < panels; ++i) {
+      ImagePanel& slot = panelTable[i];
+      const DeviceRect r = scaledRect(slot.logicalX, slot.logicalY, slot.logicalWidth, slot.logicalHeight);
+      SetWindowPos(slot.window, nullptr, r.x, r.y, r.width, r.height, flags);
+      SendMessageW(slot.window, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
+      HDC windowDC = GetDC(slot.window);
+      makePanelBitmap(slot, windowDC, false);
+      ReleaseDC(slot.window, windowDC);
+      if (slot.bits) queueJob(jobs, slot);
+    }
+    InterlockedExchange(&jobs.complete, 1);
+    alongside();
+    runPanelJobs(&jobs);
+  }  // the helpers are waited for
 }
