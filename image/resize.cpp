@@ -205,18 +205,18 @@ Tap tapAt(int64_t pos, int32_t n) {
 // (a * (ONE - f) + b * f) >> 18, computed as a + floor((b - a) * f / ONE): the same value.
 inline int32_t lerp(int32_t a, int32_t b, int32_t f) { return a + (((b - a) * f) >> kFracBits); }
 
-void horizontalPortable(const uint32_t* src, const BilinearTap* taps, std::size_t count, int16_t* out) {
+void horizontalPortable(const uint32_t* src, const BilinearTap* taps, std::size_t count, int32_t* out) {
   for (std::size_t i = 0; i < count; ++i) {
     const BilinearTap& t = taps[i];
     const uint32_t p = src[t.first], q = src[t.second];
     for (int c = 0; c < 4; ++c) {
       const int32_t a = int32_t((p >> (8 * c)) & 0xFF), b = int32_t((q >> (8 * c)) & 0xFF);
-      out[4 * i + std::size_t(c)] = int16_t(lerp(a, b, t.frac));
+      out[4 * i + std::size_t(c)] = lerp(a, b, t.frac);
     }
   }
 }
 
-void verticalPortable(const int16_t* top, const int16_t* bottom, int32_t fy, uint32_t* dst, std::size_t count) {
+void verticalPortable(const int32_t* top, const int32_t* bottom, int32_t fy, uint32_t* dst, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     uint32_t word = 0;
     for (std::size_t c = 0; c < 4; ++c) word |= uint32_t(lerp(top[4 * i + c], bottom[4 * i + c], fy)) << (8 * c);
@@ -266,9 +266,9 @@ void ResizeBilinear(Image* target, const Image* source) {
   for (int32_t i = 0; i < W; ++i, pos += ax.step) columns[std::size_t(i)] = tapAt(pos, w);
 
   // Two interpolated source rows, reused while consecutive target rows share them.
-  std::vector<int16_t> bufA(std::size_t(W) * 4), bufB(std::size_t(W) * 4);
-  int16_t* rowTop = bufA.data();
-  int16_t* rowBottom = bufB.data();
+  std::vector<int32_t> bufA(std::size_t(W) * 4), bufB(std::size_t(W) * 4);
+  int32_t* rowTop = bufA.data();
+  int32_t* rowBottom = bufB.data();
   int32_t haveTop = -1, haveBottom = -1;
   pos = ay.start;
   for (int32_t j = 0; j < H; ++j, pos += ay.step) {
@@ -283,7 +283,7 @@ void ResizeBilinear(Image* target, const Image* source) {
     }
     if (t.second != haveBottom) {
       if (t.second == haveTop) {
-        std::memcpy(rowBottom, rowTop, std::size_t(W) * 4 * sizeof(int16_t));
+        std::memcpy(rowBottom, rowTop, std::size_t(W) * 4 * sizeof(int32_t));
       } else {
         kernels.horizontal(source->pixels + std::size_t(t.second) * std::size_t(w), columns.data(), columns.size(),
                            rowBottom);

@@ -1,9 +1,10 @@
 // AVX2 form of the bilinear kernels for x86-64, compiled with target attributes and chosen at
-// run time; the portable kernels' values exactly. Along y, four pixels' 16 channels per
+// run time; the portable kernels' values exactly. Its rows between the passes hold 16-bit
+// values (0-255) in the first half of their storage. Along y, four pixels' channels per
 // vector: with fy = 512 fh + fl, (b - a) * fy is one multiply-add of the 16-bit pairs
 // (d, 64 d) and (fl, 8 fh), every factor within 16 signed bits and the sum exact in 32, then
-// the same arithmetic shift. Along x, the SSE4.1 kernel (its loads of two pixels per column
-// don't gain from wider vectors).
+// the same arithmetic shift. Along x, the SSE4.1 arithmetic a column at a time (its loads of
+// two pixels per column don't gain from wider vectors).
 #include "image/resize_kernels.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -16,6 +17,26 @@ namespace {
 constexpr int kFracBits = 18;
 
 #define RESIZE_AVX2 __attribute__((target("avx2")))
+
+RESIZE_AVX2 inline __m128i widen(uint32_t p) { return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(int(p))); }
+
+// One column's four channels, a + floor((b - a) * f / 2^18) in 32 bits.
+RESIZE_AVX2 inline __m128i column(const uint32_t* src, const BilinearTap& t) {
+  const __m128i a = widen(src[t.first]), b = widen(src[t.second]);
+  return _mm_add_epi32(a, _mm_srai_epi32(_mm_mullo_epi32(_mm_sub_epi32(b, a), _mm_set1_epi32(t.frac)), kFracBits));
+}
+
+// Along x, a column at a time as the SSE4.1 kernel, two columns narrowed into one store.
+RESIZE_AVX2 void horizontalAvx2(const uint32_t* src, const BilinearTap* taps, std::size_t count, int32_t* row) {
+  int16_t* out = reinterpret_cast<int16_t*>(row);
+  std::size_t i = 0;
+  for (; i + 2 <= count; i += 2)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packs_epi32(column(src, taps[i]), column(src, taps[i + 1])));
+  if (i < count) {
+    const __m128i v = column(src, taps[i]);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packs_epi32(v, v));
+  }
+}
 
 // a + floor((b - a) * fy / 2^18) for 16 channels, `weights` the pairs (fl, 8 fh).
 RESIZE_AVX2 inline __m256i lerp16(__m256i a, __m256i b, __m256i weights) {
@@ -30,8 +51,10 @@ RESIZE_AVX2 inline __m256i load16(const int16_t* p) {
 }
 
 // Values are 0-255, so the saturating pack only narrows them.
-RESIZE_AVX2 void verticalAvx2(const int16_t* top, const int16_t* bottom, int32_t fy, uint32_t* dst,
+RESIZE_AVX2 void verticalAvx2(const int32_t* topRow, const int32_t* bottomRow, int32_t fy, uint32_t* dst,
                               std::size_t count) {
+  const int16_t* top = reinterpret_cast<const int16_t*>(topRow);
+  const int16_t* bottom = reinterpret_cast<const int16_t*>(bottomRow);
   const int32_t fh = fy >> 9, fl = fy & 511;
   const __m256i weights = _mm256_set1_epi32(fl | (fh << 3) << 16);
   std::size_t i = 0;
@@ -52,7 +75,7 @@ RESIZE_AVX2 void verticalAvx2(const int16_t* top, const int16_t* bottom, int32_t
   }
 }
 
-constexpr BilinearKernels kAvx2 = {bilinearHorizontalSse41, verticalAvx2};
+constexpr BilinearKernels kAvx2 = {horizontalAvx2, verticalAvx2};
 
 }  // namespace
 

@@ -13,12 +13,13 @@ struct BilinearTap {
   int32_t frac;
 };
 
-// One source row along x: out[4 * i + c] = channel c interpolated for target column i. The
-// values lie between the two samples', 0-255, so 16 bits hold them.
+// One source row along x: out[4 * i + c] = channel c interpolated for target column i. A
+// form may lay its rows out otherwise (the AVX2 one in 16 bits): a row is only read by the
+// vertical kernel of the same form.
 using BilinearHorizontal = void (*)(const uint32_t* src, const BilinearTap* taps, std::size_t count,
-                                    int16_t* out);
+                                    int32_t* out);
 // Two such rows along y into count target pixels.
-using BilinearVertical = void (*)(const int16_t* top, const int16_t* bottom, int32_t fy, uint32_t* dst,
+using BilinearVertical = void (*)(const int32_t* top, const int32_t* bottom, int32_t fy, uint32_t* dst,
                                   std::size_t count);
 
 struct BilinearKernels {
@@ -34,10 +35,5 @@ BilinearKernels bilinearKernelsFor(int level);
 // where the build has none.
 extern const BilinearKernels* const kBilinearSse41;
 extern const BilinearKernels* const kBilinearAvx2;
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-// The SSE4.1 kernel along x, which the AVX2 set shares.
-void bilinearHorizontalSse41(const uint32_t* src, const BilinearTap* taps, std::size_t count, int16_t* out);
-#endif
 
 }  // namespace limg
