@@ -228,7 +228,6 @@ constexpr BilinearKernels kBilinearPortable = {horizontalPortable, verticalPorta
 
 int cpuVectorLevel() {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  if (kBilinearAvx2 && __builtin_cpu_supports("avx2")) return kVectorAvx2;
   if (kBilinearSse41 && __builtin_cpu_supports("sse4.1")) return kVectorSse41;
 #endif
   return kVectorPortable;
@@ -242,7 +241,6 @@ int& currentVectorLevel() {
 }  // namespace
 
 BilinearKernels bilinearKernelsFor(int level) {
-  if (level >= kVectorAvx2 && kBilinearAvx2) return *kBilinearAvx2;
   if (level >= kVectorSse41 && kBilinearSse41) return *kBilinearSse41;
   return kBilinearPortable;
 }

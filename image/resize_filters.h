@@ -19,7 +19,7 @@ void ResizeTargetSize(int32_t w, int32_t h, double a, double b, int mode, int32_
 
 // Vector code paths of the filters. Every level gives the same results as level 0, the
 // portable code; the default is the highest level the processor supports.
-enum ResizeVector { kVectorPortable = 0, kVectorSse41 = 1, kVectorAvx2 = 2 };
+enum ResizeVector { kVectorPortable = 0, kVectorSse41 = 1 };
 
 // The highest level this build and processor have.
 int ResizeVectorSupported();

@@ -13,9 +13,7 @@ struct BilinearTap {
   int32_t frac;
 };
 
-// One source row along x: out[4 * i + c] = channel c interpolated for target column i. A
-// form may lay its rows out otherwise (the AVX2 one in 16 bits): a row is only read by the
-// vertical kernel of the same form.
+// One source row along x: out[4 * i + c] = channel c interpolated for target column i.
 using BilinearHorizontal = void (*)(const uint32_t* src, const BilinearTap* taps, std::size_t count,
                                     int32_t* out);
 // Two such rows along y into count target pixels.
@@ -31,9 +29,7 @@ struct BilinearKernels {
 // levels this build doesn't have.
 BilinearKernels bilinearKernelsFor(int level);
 
-// The SSE4.1 kernels, defined in resize_sse41.cpp, and the AVX2 ones (resize_avx2.cpp); null
-// where the build has none.
+// The SSE4.1 kernels, defined in resize_sse41.cpp; null where the build has none.
 extern const BilinearKernels* const kBilinearSse41;
-extern const BilinearKernels* const kBilinearAvx2;
 
 }  // namespace limg

@@ -1,7 +1,7 @@
 // Vector forms of the bilinear kernels for x86-64 (SSE4.1: one pixel's four channels per
 // vector), compiled with target attributes and chosen at run time. They give the portable
 // kernels' values exactly: the same integer operations, a + ((b - a) * f >> 18) with an
-// arithmetic shift. (An AVX2 form along x with two pixels per vector measured no faster.)
+// arithmetic shift. (An AVX2 form with two pixels per vector measured no faster here.)
 #include "image/resize_kernels.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
