@@ -2,6 +2,7 @@
 // hand-made bit and byte layouts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -63,6 +64,7 @@ TEST(TlgLzss, OutputBoundAndTruncatedItems) {
     const Bytes nine = {0x00, 1, 2, 3, 4, 5, 6, 7, 8, 0x00, 9};
     EXPECT_EQ(lzss(f.lzssDecode, nine, 9, Bytes(4096, 0), 0).written, 9u);
     EXPECT_EQ(lzss(f.lzssDecode, nine, 8, Bytes(4096, 0), 0).written, 9u);  // capacity + 1
+    EXPECT_EQ(lzss(f.lzssDecode, nine, 7, Bytes(4096, 0), 0).written, 8u);  // inside a literal run
     const Bytes match = {0x01, 0x00, 0x20};  // length 5
     EXPECT_EQ(lzss(f.lzssDecode, match, 4, Bytes(4096, 0), 0).written, 5u);
     EXPECT_EQ(lzss(f.lzssDecode, match, 5, Bytes(4096, 0), 0).written, 5u);
@@ -71,6 +73,86 @@ TEST(TlgLzss, OutputBoundAndTruncatedItems) {
     EXPECT_EQ(cut.written, 1u);
     cut = lzss(f.lzssDecode, Bytes{0x01, 0x00, 0xF0}, 300, Bytes(4096, 0), 0);
     EXPECT_EQ(cut.written, 0u);
+  }
+}
+
+// An LZSS item: a literal byte, or (back > 0) a match of `length` bytes from `back` bytes behind
+// the current output byte, 4096 reaching the oldest byte of the ring.
+struct LzssItem {
+  uint8_t literal;
+  uint32_t back;
+  uint32_t length;
+};
+
+struct LzssStream {
+  Bytes bytes;
+  Bytes expected;  // what the items decode to
+  Bytes ringAfter;
+};
+
+// The items coded for a call that starts at ring index r, and their output worked out on a
+// plain history (oldest byte first) rather than with a ring.
+LzssStream encodeLzss(const std::vector<LzssItem>& items, const Bytes& ring, uint32_t r) {
+  LzssStream s;
+  Bytes history(ring.begin() + r, ring.end());
+  history.insert(history.end(), ring.begin(), ring.begin() + r);
+  for (size_t group = 0; group < items.size(); group += 8) {
+    const size_t flags = s.bytes.size();
+    s.bytes.push_back(0);
+    for (size_t k = group; k < items.size() && k < group + 8; ++k) {
+      const LzssItem& item = items[k];
+      if (item.back == 0) {
+        s.bytes.push_back(item.literal);
+        history.push_back(item.literal);
+        s.expected.push_back(item.literal);
+        continue;
+      }
+      s.bytes[flags] |= uint8_t(1u << (k - group));
+      const uint32_t source = (r + uint32_t(s.expected.size()) - item.back) & 4095;
+      const uint32_t code = std::min(item.length - 3, 15u);
+      s.bytes.push_back(uint8_t(source));
+      s.bytes.push_back(uint8_t(source >> 8 | code << 4));
+      if (code == 15) s.bytes.push_back(uint8_t(item.length - 18));
+      for (uint32_t n = 0; n < item.length; ++n) {
+        const uint8_t b = history[history.size() - item.back];
+        history.push_back(b);
+        s.expected.push_back(b);
+      }
+    }
+  }
+  const uint32_t end = (r + uint32_t(s.expected.size())) & 4095;
+  s.ringAfter.resize(4096);
+  for (uint32_t k = 0; k < 4096; ++k) s.ringAfter[(end + k) & 4095] = history[history.size() - 4096 + k];
+  return s;
+}
+
+// Whole groups and the last ones item by item: long and near matches (a pattern of 1-15 bytes
+// repeated), the oldest ring byte, literal runs across groups; and the output's end reached
+// by a match inside a whole group.
+TEST(TlgLzss, ItemsOfEveryKind) {
+  std::mt19937 rng(9);
+  Bytes ring(4096);
+  for (auto& b : ring) b = uint8_t(rng());
+  std::vector<LzssItem> items;
+  for (int i = 0; i < 70; ++i) items.push_back({uint8_t(rng()), 0, 0});
+  const uint32_t matches[][2] = {{3, 273}, {4096, 40}, {16, 33}, {15, 17}, {1, 20},   {2, 273}, {100, 18},
+                                 {4095, 5}, {7, 64},   {32, 31}, {17, 3},  {4096, 273}, {5, 100}};
+  for (const auto& m : matches) items.push_back({0, m[0], m[1]});
+  for (int i = 0; i < 30; ++i) items.push_back({uint8_t(rng()), 0, 0});
+  items.push_back({0, 64, 64});
+  const uint32_t r = 4000;  // the history wraps around the ring's end
+  const LzssStream stream = encodeLzss(items, ring, r);
+  const uint32_t total = uint32_t(stream.expected.size());
+  for (const TlgRoutines& f : forms()) {
+    SCOPED_TRACE(f.name);
+    const LzssRun run = lzss(f.lzssDecode, stream.bytes, total, ring, r);
+    EXPECT_EQ(run.written, total);
+    EXPECT_EQ(run.output, stream.expected);
+    EXPECT_EQ(run.r, (r + total) % 4096);
+    EXPECT_EQ(run.ring, stream.ringAfter);
+    // One byte short: the 273-byte match from 2 behind, in a whole group, overflows.
+    EXPECT_EQ(lzss(f.lzssDecode, stream.bytes, 70 + 3 + 273 + 40 + 33 + 17 + 20 + 272, ring, r).written,
+              70u + 3 + 273 + 40 + 33 + 17 + 20 + 272 + 1);
   }
 }
 
