@@ -274,11 +274,13 @@ DWORD WINAPI runPanelJobs(void* argument) {
 }
 
 // Helper threads for `panels` jobs, one per further processor; a thread that can't be had
-// leaves its share to the others.
+// leaves its share to the others. They are waited for at the end, the queue then marked
+// complete in case this thread left it early.
 struct JobThreads {
+  PanelJobs& jobs;
   HANDLE threads[kMostDrawThreads];
   int started = 0;
-  JobThreads(PanelJobs& jobs, int panels) {
+  JobThreads(PanelJobs& queue, int panels) : jobs(queue) {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     const int helpers = std::min(int(std::min(system.dwNumberOfProcessors, kMostDrawThreads)), panels) - 1;
@@ -288,6 +290,7 @@ struct JobThreads {
     }
   }
   ~JobThreads() {
+    InterlockedExchange(&jobs.complete, 1);
     if (started > 0) WaitForMultipleObjects(DWORD(started), threads, TRUE, INFINITE);
     for (int i = 0; i < started; ++i) CloseHandle(threads[i]);
   }

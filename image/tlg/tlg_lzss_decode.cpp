@@ -97,8 +97,8 @@ inline void copyMatch(uint8_t* dst, uint32_t back, uint32_t length) {
   }
 }
 
-// Input bytes a whole group may read in the fast loop: the flag byte, eight items of up to
-// 3 bytes, and a 32-byte piece read from the last item's start.
+// Input bytes a whole group may read in the fast loop: the flag byte, seven items of up to
+// 3 bytes, and a 32-byte piece read from the eighth item's start.
 constexpr uint32_t kFastGroupInput = 1 + 7 * 3 + 32;
 
 }  // namespace
