@@ -162,6 +162,13 @@ void paintPanel(ImagePanel& slot) {
 
 namespace {
 
+// The panels made so far: the table fills from its start.
+int panelCount() {
+  int count = 0;
+  while (count < kPanelSlots && panelTable[count].window) ++count;
+  return count;
+}
+
 // The panel's update region in screen coordinates; null when it has none (or no region
 // could be had).
 HRGN updateRegionOnScreen(const ImagePanel& slot) {
@@ -179,8 +186,7 @@ HRGN updateRegionOnScreen(const ImagePanel& slot) {
 }  // namespace
 
 void paintAllPanels() {
-  int count = 0;
-  while (count < kPanelSlots && panelTable[count].window) ++count;
+  const int count = panelCount();
   // Panels are painted in table order, each over the ones before: a panel whose whole update
   // region later panels paint over (with bitmaps of their windows' size) would leave no pixel
   // of its own on the screen, so it is only validated. Eight full-window pictures cost one
@@ -301,8 +307,7 @@ struct JobThreads {
 }  // namespace
 
 void relayoutControls(const std::function<void()>& alongside) {
-  int panels = 0;
-  while (panels < kPanelSlots && panelTable[panels].window) ++panels;
+  const int panels = panelCount();
   // Resizing the pictures (and the first writes into the new bitmaps' memory) is most of a
   // DPI change's time; the panels are independent, so the processors share them.
   PanelJobs jobs;

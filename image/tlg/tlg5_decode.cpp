@@ -75,13 +75,11 @@ bool Tlg5Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   const uint32_t capacity = uint32_t(capacity64);
   AlignedPtr<uint8_t> ring = allocZeroed<uint8_t>(4096);
   AlignedPtr<uint8_t> planeBuffer[4];
-  const uint8_t* planes[4] = {nullptr, nullptr, nullptr, nullptr};
   uint8_t* planeOutput[4] = {nullptr, nullptr, nullptr, nullptr};
   for (int32_t c = 0; c < colours; ++c) {
     planeBuffer[c] =
         allocZeroed<uint8_t>(kTlgLzssHistory + std::size_t(capacity) + kTlgLzssSlack);
     planeOutput[c] = planeBuffer[c].get() + kTlgLzssHistory;
-    planes[c] = planeOutput[c];
   }
   AlignedPtr<uint32_t> zeroRow = allocZeroed<uint32_t>(std::size_t(width));
   const Tlg5ComposeFn compose = colours == 4 ? routines.compose4 : routines.compose3;
@@ -114,7 +112,8 @@ bool Tlg5Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
       uint32_t* row = callbacks.scanline(image, y0 + j);
       const uint8_t* rowPlanes[4];
       for (int32_t c = 0; c < 4; ++c)
-        rowPlanes[c] = planes[c] ? planes[c] + std::size_t(j) * std::size_t(width) : nullptr;
+        rowPlanes[c] =
+            planeOutput[c] ? planeOutput[c] + std::size_t(j) * std::size_t(width) : nullptr;
       compose(row, above, rowPlanes, width);
       callbacks.scanline(image, -1);
       above = row;

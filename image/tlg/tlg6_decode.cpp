@@ -188,6 +188,13 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
   AlignedPtr<uint32_t> zeroRow = allocBuffer<uint32_t>(std::size_t(width));
   for (int32_t x = 0; x < width; ++x) zeroRow[x] = initialPixel;
 
+  // A band's row count, and where row j of a band of h rows reads its residuals: odd blocks
+  // from slot h - 1 - 2j on, odd rows backwards.
+  const auto bandRows = [height](int32_t band) {
+    return height - band * 8 < 8 ? height - band * 8 : 8;
+  };
+  const auto oddSkip = [](int32_t h, int32_t j) { return h - 1 - 2 * j; };
+  const auto forward = [](int32_t j) { return (j & 1) ? 0 : 1; };
   const uint32_t* above = zeroRow.get();
   RunEndChooser chooser;
   for (int32_t firstBand = 0; firstBand < yBlockCount; firstBand += kTlgMaxBands) {
@@ -197,8 +204,7 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
     uint32_t bitCounts[4 * kTlgMaxBands] = {};
     uint32_t counts[kTlgMaxBands] = {};
     for (int32_t b = 0; b < bands; ++b) {
-      const int32_t y0 = (firstBand + b) * 8;
-      counts[b] = uint32_t(height - y0 < 8 ? height - y0 : 8) * uint32_t(width);
+      counts[b] = uint32_t(bandRows(firstBand + b)) * uint32_t(width);
       for (int32_t c = 0; c < colours; ++c) {
         const int32_t s = b * colours + c;
         if (stream.remaining() < 4) return false;
@@ -227,7 +233,7 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
     const uint32_t* bandResiduals = residuals.get();
     for (int32_t b = 0; b < bands; ++b) {
       const int32_t y0 = (firstBand + b) * 8;
-      const int32_t h = height - y0 < 8 ? height - y0 : 8;
+      const int32_t h = bandRows(firstBand + b);
       const uint8_t* bandTypes = filterTypes + std::size_t(firstBand + b) * xBlockCount;
       // Rows two at a time where the band has them: the whole blocks of both first, then
       // each row's last, narrower block.
@@ -240,17 +246,17 @@ bool Tlg6Decode(const TlgCallbacks& callbacks, void* image, TlgMemoryStream& str
             routines.decodeRowPairWholeBlocks(above, row[0], row[1], width, wholeBlocks,
                                               bandTypes, 8 * h, bandResiduals + j * 8,
                                               bandResiduals + (j + 1) * 8, initialPixel,
-                                              h - 1 - 2 * j, (j & 1) ? 0 : 1);
+                                              oddSkip(h, j), forward(j));
           else
             routines.decodeRowWholeBlocks(above, row[0], width, 0, wholeBlocks, bandTypes,
                                           8 * h, bandResiduals + j * 8, initialPixel,
-                                          h - 1 - 2 * j, (j & 1) ? 0 : 1);
+                                          oddSkip(h, j), forward(j));
         }
         for (int32_t r = 0; r < rows; ++r, ++j) {
           if (lastBlockWidth > 0)
             Tlg6DecodeRow(above, row[r], width, wholeBlocks, xBlockCount, bandTypes, 8 * h,
-                          bandResiduals + j * lastBlockWidth, initialPixel, h - 1 - 2 * j,
-                          (j & 1) ? 0 : 1);
+                          bandResiduals + j * lastBlockWidth, initialPixel, oddSkip(h, j),
+                          forward(j));
           above = row[r];
         }
         // Grey rows are widened only now: the second row predicted from the first's byte 0,

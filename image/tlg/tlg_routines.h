@@ -120,8 +120,7 @@ void Tlg6DecodeRowPair(const uint32_t* above, uint32_t* rowA, uint32_t* rowB, in
 bool TlgDecodeFirstChannel(void* words, uint32_t count, const uint8_t* bits, uint32_t bitCount);
 bool TlgDecodeOtherChannel(void* bytes, uint32_t count, const uint8_t* bits, uint32_t bitCount);
 bool TlgDecodeChannels(uint32_t* words, const uint32_t* counts, int bands, int channels,
-                       const uint8_t* const* bits, const uint32_t* bitCounts,
-                           TlgRunEnds runEnds);
+                       const uint8_t* const* bits, const uint32_t* bitCounts, TlgRunEnds runEnds);
 
 // Faster forms (defined only where they can run; the selection checks the features).
 uint32_t TlgLzssDecodeWindow(uint8_t* output, uint32_t capacity, const uint8_t* input,
